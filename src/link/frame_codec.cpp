@@ -1,0 +1,159 @@
+#include "frame_codec.h"
+
+namespace wire {
+
+std::optional<int> ItemForSwitchByte(const SwitchInfo& info, uint8_t switchByte)
+{
+    if (switchByte == kSwitchOn) return info.itemForOn;
+    if (switchByte == kSwitchOff) return info.itemForOff;
+    return std::nullopt;
+}
+
+std::optional<uint8_t> SwitchByteForItem(const SwitchInfo& info, int itemIndex)
+{
+    if (itemIndex == info.itemForOn) return kSwitchOn;
+    if (itemIndex == info.itemForOff) return kSwitchOff;
+    return std::nullopt;
+}
+
+QString ByteText(uint8_t byte)
+{
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString FrameText(const Frame& frame)
+{
+    QString text;
+    text.reserve(kMainFrameLength * 3);
+    for (uint8_t byte : frame) {
+        text += ByteText(byte);
+        text += QLatin1Char(' ');
+    }
+    return text;
+}
+
+bool IsValidFrame(const Frame& frame)
+{
+    if (frame[0] != kFrameStart || frame[kMainFrameLength - 1] != kFrameEnd) return false;
+    for (int i = 1; i < kMainFrameLength - 1; ++i)
+        if (frame[i] == kFrameEnd) return false;
+    return true;
+}
+
+QString DecodeValueCharacters(QByteArrayView bytes)
+{
+    QString text;
+    for (char c : bytes) {
+        const auto byte = static_cast<uint8_t>(c);
+        if (byte <= 0x09)
+            text += QChar(u'0' + byte);
+        else if (byte == 0x2E || byte == 0x20 || byte == 0x2D)
+            text += QChar(byte);
+    }
+    return text;
+}
+
+std::optional<uint8_t> HexDigitValue(QChar character)
+{
+    const char16_t c = character.unicode();
+    if (c >= u'0' && c <= u'9') return static_cast<uint8_t>(c - u'0');
+    if (c >= u'a' && c <= u'f') return static_cast<uint8_t>(c - u'a' + 10);
+    if (c >= u'A' && c <= u'F') return static_cast<uint8_t>(c - u'A' + 10);
+    return std::nullopt;
+}
+
+QString UnitText(uint8_t unitCode)
+{
+    switch (unitCode) {
+    case 0xA0: return QStringLiteral("mΩ");
+    case 0xA1: return QStringLiteral("Ω");
+    case 0xA2: return QStringLiteral("KΩ");
+    case 0xA3: return QStringLiteral("MΩ");
+    case 0xA4: return QStringLiteral("%");
+    default: return {};
+    }
+}
+
+std::optional<QString> SortText(uint8_t sortCode)
+{
+    switch (sortCode) {
+    case kSortHigh: return QStringLiteral("HIGH");
+    case kSortPass: return QStringLiteral("PASS");
+    case kSortLow: return QStringLiteral("LOW");
+    case kSortNull: return QStringLiteral("NULL");
+    default: return std::nullopt;
+    }
+}
+
+std::optional<QString> ReadingStatusText(uint8_t statusCode)
+{
+    switch (statusCode) {
+    case kStatusError: return QStringLiteral("--ERROR--");
+    case kStatusUnder: return QStringLiteral("︺︺︺︺︺");
+    case kStatusOver: return QStringLiteral("︹︹︹︹︹");
+    default: return std::nullopt;
+    }
+}
+
+ReportKind KindOfReport(uint8_t byte1)
+{
+    switch (byte1) {
+    case kStatusReport: return ReportKind::Status;
+    case kUpperDirectLimit:
+    case kLowerDirectLimit:
+    case kUpperPercentLimit:
+    case kLowerPercentLimit:
+    case kNominalValue: return ReportKind::Setting;
+    default: return ReportKind::Measurement;
+    }
+}
+
+void FrameStreamReader::Append(QByteArrayView bytes)
+{
+    pending_.append(bytes.data(), bytes.size());
+}
+
+void FrameStreamReader::DropFront(qsizetype count)
+{
+    pending_.remove(0, count);
+    dropped_ += count;
+}
+
+std::optional<Frame> FrameStreamReader::Next()
+{
+    for (;;) {
+        const qsizetype start = pending_.indexOf(char(kFrameStart));
+        if (start < 0) {
+            DropFront(pending_.size());
+            return std::nullopt;
+        }
+        if (start > 0) DropFront(start);
+
+        // A frame end inside the first ten bytes rules this start out before the
+        // whole frame is here, so one broken frame never holds up the next.
+        const qsizetype inner = std::min<qsizetype>(pending_.size(), kMainFrameLength - 1);
+        const qsizetype earlyEnd = QByteArrayView(pending_.constData() + 1, inner - 1).indexOf(char(kFrameEnd));
+        if (earlyEnd >= 0) {
+            DropFront(1);
+            continue;
+        }
+        if (pending_.size() < kMainFrameLength) return std::nullopt;
+
+        Frame frame;
+        for (int i = 0; i < kMainFrameLength; ++i) frame[i] = static_cast<uint8_t>(pending_[i]);
+        if (IsValidFrame(frame)) {
+            pending_.remove(0, kMainFrameLength);
+            return frame;
+        }
+        DropFront(1);
+    }
+}
+
+QByteArray FrameStreamReader::TakePending()
+{
+    QByteArray taken;
+    taken.swap(pending_);
+    return taken;
+}
+
+}  // namespace wire

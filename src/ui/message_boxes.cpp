@@ -1,0 +1,35 @@
+#include "message_boxes.h"
+
+#include "platform_error.h"
+
+#include <QMessageBox>
+#include <exception>
+
+namespace ui {
+
+void QtMessageBoxes::Inform(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void QtMessageBoxes::ShowError(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("QMR4070"), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void RunHandler(MessageBoxes& boxes, QWidget* parent, const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const PlatformError& error) {
+        boxes.ShowError(parent, error.Text());
+    } catch (const std::exception& error) {
+        boxes.ShowError(parent, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        boxes.ShowError(parent, QString());
+    }
+}
+
+}  // namespace ui

@@ -1,0 +1,33 @@
+#pragma once
+// Every box the operator sees goes through here, so tests can read what was shown
+// and answer it, and can run other events while a box is "open" as a modal box does.
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace ui {
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // An operator message: caption "提示", an OK button, the exclamation icon.
+    virtual void Inform(QWidget* parent, const QString& text) = 0;
+    // The standard error box: caption "QMR4070", the error's own text.
+    virtual void ShowError(QWidget* parent, const QString& text) = 0;
+};
+
+// Modal QMessageBox boxes; the event loop keeps running while one is open.
+class QtMessageBoxes : public MessageBoxes {
+public:
+    void Inform(QWidget* parent, const QString& text) override;
+    void ShowError(QWidget* parent, const QString& text) override;
+};
+
+// Runs one event handler. An error of a platform service (or any other C++
+// exception) ends the handler there and is shown in the standard error box; nothing
+// crosses into Qt's event dispatch.
+void RunHandler(MessageBoxes& boxes, QWidget* parent, const std::function<void()>& body);
+
+}  // namespace ui

@@ -1,0 +1,215 @@
+// The serial control on a real pseudo-terminal: line set-up, the receive threshold,
+// returned bytes, emptying, sending, overflow and the errors of a missing or taken port.
+
+#include "frame_buffer.h"
+#include "platform_error.h"
+#include "pty_pair.h"
+#include "serial_control.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace wire;
+using testing_support::Bytes;
+using testing_support::PortOverride;
+using testing_support::PtyPair;
+
+namespace {
+void OpenMainPort(SerialControl& com)
+{
+    com.setCommPort(1);
+    com.setSettings(QStringLiteral("9600,n,8,1"));
+    com.setPortOpen(true);
+    com.setInBufferCount(0);
+    com.setOutBufferCount(0);
+    com.setInputMode(1);
+    com.setRThreshold(11);
+    com.setSThreshold(0);
+}
+}  // namespace
+
+class SerialControlTest : public QObject {
+    Q_OBJECT
+private slots:
+    void portNames()
+    {
+        qunsetenv("QMR4070_PORT");
+#ifdef Q_OS_WIN
+        QCOMPARE(SerialControl::DeviceForPort(1), QStringLiteral("COM1"));
+#else
+        QCOMPARE(SerialControl::DeviceForPort(1), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(SerialControl::DeviceForPort(3), QStringLiteral("/dev/ttyS2"));
+#endif
+        qputenv("QMR4070_PORT", "/dev/ttyUSB0");
+        QCOMPARE(SerialControl::DeviceForPort(1), QStringLiteral("/dev/ttyUSB0"));
+        QVERIFY(SerialControl::DeviceForPort(2) != QStringLiteral("/dev/ttyUSB0"));
+        qunsetenv("QMR4070_PORT");
+    }
+
+    void eventOnlyAtThreshold()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        SerialControl com;
+        OpenMainPort(com);
+        QSignalSpy events(&com, &SerialControl::OnComm);
+
+        pty.Write(QByteArray(5, '\x01'));
+        PtyPair::Pump(100);
+        QCOMPARE(events.count(), 0);
+        QCOMPARE(com.InBufferCount(), 5);
+
+        pty.Write(QByteArray(6, '\x02'));
+        QTRY_COMPARE(events.count(), 1);
+        QCOMPARE(com.CommEvent(), SerialControl::kEventReceive);
+        const QByteArray input = com.Input();
+        QCOMPARE(input, QByteArray(5, '\x01') + QByteArray(6, '\x02'));
+        QCOMPARE(com.InBufferCount(), 0);
+    }
+
+    void returnedBytesCountTowardsThreshold()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        SerialControl com;
+        OpenMainPort(com);
+        QSignalSpy events(&com, &SerialControl::OnComm);
+
+        com.ReturnUnused(QByteArray(7, '\x03'));
+        PtyPair::Pump(50);
+        QCOMPARE(events.count(), 0);
+        pty.Write(QByteArray(4, '\x04'));
+        QTRY_COMPARE(events.count(), 1);
+        QCOMPARE(com.Input(), QByteArray(7, '\x03') + QByteArray(4, '\x04'));
+    }
+
+    void emptyingDiscardsWaitingBytes()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        SerialControl com;
+        OpenMainPort(com);
+        com.setRThreshold(0);   // no events: we only look at the buffer
+        pty.Write(QByteArray(9, '\x05'));
+        QTRY_COMPARE(com.InBufferCount(), 9);
+        com.setInBufferCount(0);
+        QCOMPARE(com.InBufferCount(), 0);
+        QVERIFY(com.Input().isEmpty());
+    }
+
+    void outputReachesTheLineWhole()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        SerialControl com;
+        OpenMainPort(com);
+        FrameBuffer buffer;
+        buffer[2] = 0x07;   // stale byte from an earlier sender
+        SendCommand(com, buffer, 0xAD);
+        QCOMPARE(pty.Read(11), Bytes({0xAB, 0xAD, 0x07, 0, 0, 0, 0, 0, 0, 0, 0xAF}));
+        QCOMPARE(com.OutBufferCount(), 0);
+
+        SendLoginFrame(com, buffer, 9);
+        QCOMPARE(pty.ReadAll(), Bytes({0xAB, 0xAD, 0x07, 0, 0, 0, 0, 0, 0}));
+    }
+
+    void nestedEventsWaitForTheRunningHandler()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        SerialControl com;
+        OpenMainPort(com);
+        int depth = 0;
+        int maxDepth = 0;
+        int handled = 0;
+        connect(&com, &SerialControl::OnComm, this, [&] {
+            ++depth;
+            maxDepth = std::max(maxDepth, depth);
+            com.Input();
+            ++handled;
+            if (handled == 1) {
+                // A modal box keeps the loop running: a new frame arrives meanwhile.
+                pty.Write(QByteArray(11, '\x01'));
+                PtyPair::Pump(100);
+            }
+            --depth;
+        });
+        pty.Write(QByteArray(11, '\x02'));
+        QTRY_COMPARE(handled, 2);
+        QCOMPARE(maxDepth, 1);
+    }
+
+    void overflowRaisesItsEvent()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        SerialControl com;
+        OpenMainPort(com);
+        com.setInBufferSize(16);
+        QList<int> seen;
+        connect(&com, &SerialControl::OnComm, this, [&] { seen << com.CommEvent(); });
+        pty.Write(QByteArray(40, '\x06'));
+        QTRY_VERIFY(seen.contains(SerialControl::kEventReceiveOverflow));
+        QCOMPARE(com.InBufferCount(), 0);
+    }
+
+    void closedPortAndBadSettings()
+    {
+        SerialControl com;
+        QVERIFY(!com.PortOpen());
+        QVERIFY_THROWS_EXCEPTION(PlatformError, com.setOutput(QByteArray(1, '\x01')));
+        QVERIFY_THROWS_EXCEPTION(PlatformError, com.setSettings(QStringLiteral("9600,x,8,1")));
+        QVERIFY_THROWS_EXCEPTION(PlatformError, com.setSettings(QStringLiteral("fast")));
+        QCOMPARE(com.Settings(), QStringLiteral("9600,n,8,1"));
+        com.setPortOpen(false);   // closing a closed port is harmless
+        com.setInBufferCount(0);
+    }
+
+    void missingPortIsAnErrorWithItsText()
+    {
+        qputenv("QMR4070_PORT", "/dev/qmr4070-no-such-port");
+        SerialControl com;
+        com.setCommPort(1);
+        try {
+            com.setPortOpen(true);
+            QFAIL("opening a missing port must fail");
+        } catch (const PlatformError& error) {
+            QVERIFY2(error.Text().contains(QStringLiteral("/dev/qmr4070-no-such-port")), qPrintable(error.Text()));
+        }
+        QVERIFY(!com.PortOpen());
+        qunsetenv("QMR4070_PORT");
+    }
+
+    void portIsClaimedOnce()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        SerialControl first;
+        SerialControl second;
+        first.setPortOpen(true);
+        QVERIFY_THROWS_EXCEPTION(PlatformError, second.setPortOpen(true));
+        QVERIFY(!second.PortOpen());
+        QVERIFY_THROWS_EXCEPTION(PlatformError, first.setPortOpen(true));
+        first.setPortOpen(false);
+        second.setPortOpen(true);   // handed over
+        QVERIFY(second.PortOpen());
+    }
+
+    void propertiesSurviveReopening()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        SerialControl com;
+        OpenMainPort(com);
+        com.setPortOpen(false);
+        com.setPortOpen(true);
+        QCOMPARE(com.RThreshold(), 11);
+        QCOMPARE(com.InputMode(), 1);
+        QSignalSpy events(&com, &SerialControl::OnComm);
+        pty.Write(QByteArray(11, '\x01'));
+        QTRY_COMPARE(events.count(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(SerialControlTest)
+#include "test_serial_control.moc"
