@@ -1,0 +1,34 @@
+#pragma once
+// The nominal value window: one resistance with its unit. Its entry box and unit
+// selector are also where the program keeps the nominal value the meter reports.
+
+#include "setting_steps.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TForm5 : public QWidget {
+    Q_OBJECT
+public:
+    TForm5(wire::SerialControl& com, wire::FrameBuffer& buffer, ui::MessageBoxes& boxes, QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    QLineEdit* Edit1;
+    QComboBox* ComboBox1;
+    QPushButton* Button1;
+
+    void Button1Click();
+    // True when the key press is swallowed.
+    bool Edit1KeyPress(QEvent* event);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    settings::SettingContext context_;
+};

@@ -1,0 +1,30 @@
+#pragma once
+// The nominal and limits lines of the main window, built from the setting windows'
+// fields as they stand: values untrimmed, each followed straight by its unit text,
+// the lower limit first.
+
+#include <QString>
+
+class QLabel;
+class TForm2;
+class TForm3;
+class TForm5;
+
+namespace settings {
+
+inline constexpr int kDisplayItemR = 0;
+inline constexpr int kDisplayItemPercent = 1;
+
+// A value followed by its unit text (none when no unit is chosen).
+QString ValueWithUnit(const QString& text, int unitIndex);
+// Mode "R": lower, "-", upper, each with its unit.
+QString DirectLimitsText(const QString& upperText, int upperUnit, const QString& lowerText, int lowerUnit);
+// Mode "%": lower "%", "-", upper "%".
+QString PercentLimitsText(const QString& upperText, const QString& lowerText);
+
+// Run by the display switch: writes the nominal line (label1) and the limits line
+// (label3) for display item 0 ("R") or 1 ("%"); any other item changes nothing.
+void RebuildSummaryLines(int displayItem, const TForm2& directLimits, const TForm3& percentLimits,
+                         const TForm5& nominal, QLabel* label1, QLabel* label3);
+
+}  // namespace settings
