@@ -1,0 +1,171 @@
+#include "login_window.h"
+
+#include "ansi_text.h"
+#include "frame_buffer.h"
+#include "frame_codec.h"
+#include "look.h"
+#include "main_window.h"
+#include "message_boxes.h"
+#include "serial_control.h"
+#include "window_set.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <array>
+
+using namespace wire;
+
+namespace {
+constexpr int kCodeLength = 6;
+
+// The six digit values of an identity code, or nothing when the trimmed code is not
+// six characters of hexadecimal digits. Checked whole before the port moves.
+std::optional<std::array<uint8_t, kCodeLength>> IdentityDigits(const QString& code)
+{
+    if (AnsiByteLength(code) != kCodeLength || code.size() != kCodeLength) return std::nullopt;
+    std::array<uint8_t, kCodeLength> digits{};
+    for (int i = 0; i < kCodeLength; ++i) {
+        const auto value = HexDigitValue(code[i]);
+        if (!value) return std::nullopt;
+        digits[i] = *value;
+    }
+    return digits;
+}
+}  // namespace
+
+TForm6::TForm6(WindowSet& windows) : windows_(windows)
+{
+    setWindowTitle(QStringLiteral("用户登录"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(ui::WindowFont());
+    ui::SetOuterGeometry(this, 370, 210, 458, 309);
+    ui::MakeBand(this, 0, 0, width(), 97, ui::kTeal);
+    ui::MakeBand(this, 0, 96, width(), 89, ui::kGradientInactiveCaption);
+    ui::MakeBand(this, 0, 184, width(), 90, ui::kInactiveCaption);
+
+    Com1 = new SerialControl(this);
+    connect(Com1, &SerialControl::OnComm, this, &TForm6::Com1Comm);
+
+    Edit3 = new QLineEdit(this);
+    Edit3->setGeometry(96, 32, 121, 21);
+    Button3 = new QPushButton(QStringLiteral("身份认证"), this);
+    Button3->setGeometry(264, 32, 97, 25);
+    Edit1 = new QLineEdit(this);
+    Edit1->setGeometry(96, 128, 121, 21);
+    Edit1->setEchoMode(QLineEdit::Password);
+    Button4 = new QPushButton(QStringLiteral("管理员登录"), this);
+    Button4->setGeometry(264, 128, 97, 25);
+    Button2 = new QPushButton(QStringLiteral("退出"), this);
+    Button2->setGeometry(264, 224, 97, 25);
+
+    setTabOrder(Edit1, Button4);
+    setTabOrder(Button4, Button2);
+    setTabOrder(Button2, Edit3);
+    setTabOrder(Edit3, Button3);
+
+    connect(Button3, &QPushButton::clicked, this, &TForm6::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm6::Button4Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm6::Button2Click);
+    // Enter in an entry box presses the button beside it.
+    connect(Edit3, &QLineEdit::returnPressed, this, &TForm6::Button3Click);
+    connect(Edit1, &QLineEdit::returnPressed, this, &TForm6::Button4Click);
+}
+
+void TForm6::Guarded(const std::function<void()>& body) { ui::RunHandler(windows_.Boxes(), this, body); }
+
+void TForm6::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    Edit1->setFocus();
+}
+
+void TForm6::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    emit Closed();
+}
+
+void TForm6::SetUpLoginPort()
+{
+    Com1->setCommPort(1);
+    Com1->setSettings(QStringLiteral("9600,n,8,1"));
+    Com1->setPortOpen(true);
+    Com1->setInBufferCount(0);
+    Com1->setOutBufferCount(0);
+    Com1->setInputMode(1);
+    Com1->setRThreshold(kIdentityAnswerLength);
+    Com1->setSThreshold(0);
+}
+
+void TForm6::Button3Click()
+{
+    Guarded([this] {
+        const auto digits = IdentityDigits(TrimBlanksAndControls(Edit3->text()));
+        if (!digits) {
+            windows_.Boxes().Inform(this, QStringLiteral("验证码不正确!"));
+            return;
+        }
+        SerialControl& com = *windows_.Main().Com;
+        if (com.PortOpen()) com.setPortOpen(false);
+        if (!Com1->PortOpen()) SetUpLoginPort();
+
+        FrameBuffer& buffer = windows_.Buffer();
+        for (int i = 0; i < kCodeLength; ++i) buffer[i + 2] = (*digits)[i];
+        buffer[0] = kFrameStart;
+        buffer[8] = kFrameEnd;
+        buffer[1] = kIdentityCheck;
+        SendLoginFrame(*Com1, buffer, kLoginFrameLength);
+    });
+}
+
+void TForm6::Com1Comm()
+{
+    Guarded([this] {
+        const int event = Com1->CommEvent();
+        if (event == SerialControl::kEventReceiveOverflow) {
+            Com1->setInBufferCount(0);
+            return;
+        }
+        if (event != SerialControl::kEventReceive) return;
+        const QByteArray answer = Com1->Input();
+        if (answer.size() >= kIdentityAnswerLength && static_cast<uint8_t>(answer[1]) == kIdentityCheck) {
+            const auto verdict = static_cast<uint8_t>(answer[2]);
+            if (verdict == kIdentityAccepted) {
+                Com1->setPortOpen(false);
+                windows_.Main().Com->setPortOpen(true);
+                EnterMainWindow();
+            } else if (verdict == kIdentityRejected) {
+                Com1->setPortOpen(false);
+                windows_.Main().Com->setPortOpen(true);
+                windows_.Boxes().Inform(this, QStringLiteral("验证码输入不正确!"));
+            }
+        }
+        Com1->setInBufferCount(0);
+    });
+}
+
+void TForm6::Button4Click()
+{
+    Guarded([this] {
+        if (Edit1->text() != QLatin1String(kAdministratorPassword)) {
+            windows_.Boxes().Inform(this, QStringLiteral("管理员登录号不正确!"));
+            return;
+        }
+        if (Com1->PortOpen()) Com1->setPortOpen(false);
+        SerialControl& com = *windows_.Main().Com;
+        if (!com.PortOpen()) com.setPortOpen(true);
+        EnterMainWindow();
+    });
+}
+
+void TForm6::EnterMainWindow()
+{
+    hide();
+    windows_.Main().show();
+    windows_.Main().Timer1->start();
+}
+
+void TForm6::Button2Click() { close(); }

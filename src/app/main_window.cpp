@@ -1,0 +1,353 @@
+#include "main_window.h"
+
+#include "direct_limits_window.h"
+#include "frame_buffer.h"
+#include "login_window.h"
+#include "look.h"
+#include "message_boxes.h"
+#include "nominal_value_window.h"
+#include "percent_limits_window.h"
+#include "radio_group.h"
+#include "serial_control.h"
+#include "summary_lines.h"
+#include "window_set.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+
+using namespace wire;
+
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top, int width, int height, const QFont& font)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setGeometry(left, top, width, height);
+    label->setFont(font);
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top, int width, int height,
+                        const QFont& font = ui::WindowFont())
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(left, top, width, height);
+    button->setFont(font);
+    return button;
+}
+
+RadioGroup* MakeGroup(QWidget* parent, const QString& caption, const QStringList& items, int left, int top, int height)
+{
+    auto* group = new RadioGroup(caption, items, parent);
+    group->setGeometry(left, top, 65, height);
+    // The groups take the window's own colour, so they stand out from the grey band.
+    ui::SetBackground(group, ui::kWindow);
+    return group;
+}
+
+}  // namespace
+
+TForm1::TForm1(WindowSet& windows) : windows_(windows)
+{
+    setWindowTitle(QStringLiteral("低电阻测量仪"));
+    // No title-bar buttons: the way out is "退出".
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFont(ui::WindowFont());
+    Com = new SerialControl(this);
+    connect(Com, &SerialControl::OnComm, this, &TForm1::ComComm);
+    connect(Com, &SerialControl::PortLost, this, [this](const QString& text) { windows_.Boxes().ShowError(this, text); });
+    BuildControls();
+    BuildMenu();
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::BuildControls()
+{
+    auto* client = new QWidget(this);
+    client->setFixedSize(1004, 590);
+    setCentralWidget(client);
+    move(152, 115);
+
+    ui::MakeBand(client, 0, 1, 1002, 40, ui::kTeal);
+    ui::MakeBand(client, 0, 40, 1002, 65, ui::kBtnFace);
+    ui::MakeBand(client, 0, 104, 1002, 97, ui::kScrollBar);
+    ui::MakeBand(client, 0, 200, 177, 388, ui::kGrayText);
+    ui::MakeBand(client, 176, 496, 826, 93, ui::kScrollBar);
+
+    const QFont sans13 = ui::PixelFont(QStringLiteral("MS Sans Serif"), 13);
+    const QFont song27 = ui::PixelFont(QStringLiteral("宋体"), 27);
+    const QFont sans27 = ui::PixelFont(QStringLiteral("MS Sans Serif"), 27);
+
+    Label12 = MakeLabel(client, QStringLiteral("工号"), 160, 8, 49, 25, ui::PixelFont(QStringLiteral("仿宋_GB2312"), 21));
+    Edit3 = new QLineEdit(client);
+    Edit3->setGeometry(256, 8, 121, 21);
+    Button1 = MakeButton(client, QStringLiteral("刷新"), 600, 8, 75, 25, sans13);
+    Button2 = MakeButton(client, QStringLiteral("退出"), 744, 8, 75, 25, sans13);
+
+    Label2 = MakeLabel(client, QStringLiteral("R"), 72, 64, 41, 33, song27);
+    Label5 = MakeLabel(client, QString(), 128, 64, 193, 27, song27);
+    Label3 = MakeLabel(client, QStringLiteral("上下限值"), 352, 64, 289, 33, song27);
+    Label4 = MakeLabel(client, QStringLiteral("分选"), 672, 64, 0, 33, song27);
+    ui::SetBackground(Label4, ui::kBtnFace);
+    Label4->adjustSize();
+    Label1 = MakeLabel(client, QStringLiteral("标称值"), 768, 64, 129, 33, song27);
+
+    Label6 = MakeLabel(client, QStringLiteral("HIGH"), 264, 128, 73, 33, sans27);
+    Label7 = MakeLabel(client, QStringLiteral("PASS"), 448, 128, 81, 33, sans27);
+    Label8 = MakeLabel(client, QStringLiteral("LOW"), 632, 128, 73, 33, sans27);
+    for (QLabel* lamp : {Label6, Label7, Label8}) ui::SetBackground(lamp, ui::kWindow);
+
+    const QStringList onOff{QStringLiteral("开"), QStringLiteral("关")};
+    RadioGroup1 = MakeGroup(client, QStringLiteral("清零"), onOff, 16, 216, 65);
+    RadioGroup2 = MakeGroup(client, QStringLiteral("分选"), onOff, 88, 216, 65);
+    RadioGroup3 = MakeGroup(client, QStringLiteral("讯响"), onOff, 16, 304, 65);
+    RadioGroup4 = MakeGroup(client, QStringLiteral("显示"), {QStringLiteral("R"), QStringLiteral("%")}, 88, 304, 65);
+    RadioGroup5 = MakeGroup(client, QStringLiteral("速度"), {QStringLiteral("快"), QStringLiteral("慢")}, 16, 384, 65);
+    RadioGroup6 = MakeGroup(client, QStringLiteral("方式"), {QStringLiteral("锁定"), QStringLiteral("自动")}, 88, 384, 65);
+    RadioGroup7 = MakeGroup(client, QStringLiteral("触发"), {QStringLiteral("外"), QStringLiteral("内")}, 16, 464, 73);
+    connect(RadioGroup1, &RadioGroup::Click, this, &TForm1::RadioGroup1Click);
+    connect(RadioGroup2, &RadioGroup::Click, this, &TForm1::RadioGroup2Click);
+    connect(RadioGroup3, &RadioGroup::Click, this, &TForm1::RadioGroup3Click);
+    connect(RadioGroup4, &RadioGroup::Click, this, &TForm1::RadioGroup4Click);
+    connect(RadioGroup5, &RadioGroup::Click, this, &TForm1::RadioGroup5Click);
+    connect(RadioGroup6, &RadioGroup::Click, this, &TForm1::RadioGroup6Click);
+    connect(RadioGroup7, &RadioGroup::Click, this, &TForm1::RadioGroup7Click);
+
+    RecordGrid1 = new QTableView(client);
+    RecordGrid1->setGeometry(176, 200, 825, 297);
+    RecordGrid1->setFocusPolicy(Qt::NoFocus);
+
+    Button4 = MakeButton(client, QStringLiteral("单次"), 256, 512, 97, 25);
+    SaveButton = MakeButton(client, QStringLiteral("保存"), 408, 512, 75, 25);
+    Button6 = MakeButton(client, QStringLiteral("打开"), 544, 512, 89, 25);
+    Button3 = MakeButton(client, QStringLiteral("删除"), 680, 512, 75, 25);
+    Button7 = MakeButton(client, QStringLiteral("清空"), 808, 512, 75, 25);
+
+    DateTimePicker1 = new QDateEdit(client);
+    DateTimePicker1->setGeometry(208, 552, 97, 21);
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    ComboBox1 = new QComboBox(client);
+    ComboBox1->setGeometry(328, 552, 73, 21);
+    ComboBox1->setEditable(true);
+    ComboBox1->addItems({QStringLiteral("PASS"), QStringLiteral("HIGH"), QStringLiteral("LOW"), QStringLiteral("NULL")});
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(QStringLiteral("按分选"));
+    Edit2 = new QLineEdit(QStringLiteral("工号"), client);
+    Edit2->setGeometry(456, 552, 81, 21);
+    Button8 = MakeButton(client, QStringLiteral("按日期检索"), 592, 552, 89, 25);
+    Button9 = MakeButton(client, QStringLiteral("日期工号检索"), 702, 552, 105, 25);
+    Button5 = MakeButton(client, QStringLiteral("日期分选检索"), 856, 552, 105, 25);
+
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+}
+
+void TForm1::BuildMenu()
+{
+    N1 = menuBar()->addAction(QStringLiteral("直读档极值设置"));
+    N2 = menuBar()->addAction(QStringLiteral("%档极值设置"));
+    N3 = menuBar()->addAction(QStringLiteral("标称值设置"));
+    connect(N1, &QAction::triggered, this, &TForm1::N1Click);
+    connect(N2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(N3, &QAction::triggered, this, &TForm1::N3Click);
+}
+
+void TForm1::Guarded(const std::function<void()>& body) { ui::RunHandler(windows_.Boxes(), this, body); }
+
+void TForm1::FormCreate()
+{
+    // The port steps run in their order. If opening fails the error is shown and the
+    // remaining settings still apply, so the login's later open gets a working port.
+    Guarded([this] {
+        Com->setCommPort(1);
+        Com->setSettings(QStringLiteral("9600,n,8,1"));
+        Com->setPortOpen(true);
+    });
+    Com->setInBufferCount(0);
+    Com->setOutBufferCount(0);
+    Com->setInputMode(1);
+    Com->setRThreshold(kMainFrameLength);
+    Com->setSThreshold(0);
+    Label5->setText(QStringLiteral(" "));
+    ui::SetBackground(this, ui::kWindow);
+    DateTimePicker1->setDate(QDate::currentDate());
+}
+
+void TForm1::Button2Click() { close(); }
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // However this window goes (its exit button, or the window manager), the program
+    // ends with it: closing the login window, the main form, ends the run.
+    event->accept();
+    windows_.Login().close();
+}
+
+void TForm1::N1Click()
+{
+    windows_.DirectLimits().show();
+    windows_.PercentLimits().hide();
+    windows_.Nominal().hide();
+}
+
+void TForm1::N2Click()
+{
+    windows_.DirectLimits().hide();
+    windows_.PercentLimits().show();
+    windows_.Nominal().hide();
+}
+
+void TForm1::N3Click()
+{
+    windows_.DirectLimits().hide();
+    windows_.PercentLimits().hide();
+    windows_.Nominal().show();
+}
+
+// ---- Report handling ----
+
+void TForm1::ComComm()
+{
+    const int event = Com->CommEvent();
+    if (event != SerialControl::kEventReceive) {
+        if (event == SerialControl::kEventReceiveOverflow) Com->setInBufferCount(0);
+        Label4->setText(QString());
+        Label4->adjustSize();
+        return;
+    }
+    // Bytes that do not yet make a whole frame go back to the control and are read
+    // again with what arrives next, so no frame is lost however the line chunks it.
+    FrameStreamReader reader;
+    reader.Append(Com->Input());
+    while (const auto frame = reader.Next()) Guarded([&] { HandleFrame(*frame); });
+    if (Com->PortOpen()) Com->ReturnUnused(reader.TakePending());
+}
+
+void TForm1::HandleFrame(const Frame& frame)
+{
+    const QString dateText = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    QString sortText;
+    switch (KindOfReport(frame[1])) {
+    case ReportKind::Status: ApplyStatusReport(frame); break;
+    case ReportKind::Setting: ApplySettingReport(frame); break;
+    case ReportKind::Measurement: sortText = ApplyMeasurementReport(frame, dateText); break;
+    }
+    Label4->setText(sortText);
+    Label4->adjustSize();
+}
+
+void TForm1::ApplyStatusReport(const Frame& frame)
+{
+    for (int i = 0; i < static_cast<int>(kSwitchTable.size()); ++i) {
+        const SwitchInfo& info = kSwitchTable[i];
+        const uint8_t switchByte = frame[info.statusByte];
+        const auto item = ItemForSwitchByte(info, switchByte);
+        if (!item) continue;
+        // Setting a different item runs the group's click handler here, which echoes
+        // the switch to the meter before the next group is looked at.
+        SwitchGroup(i)->SetItemIndex(*item);
+        if (i == kDisplaySwitch) Label2->setText(switchByte == kSwitchOn ? QStringLiteral("%") : QStringLiteral("R"));
+    }
+}
+
+void TForm1::ApplySettingReport(const Frame& frame)
+{
+    const QString value = DecodeValueCharacters(QByteArrayView(reinterpret_cast<const char*>(frame.data()) + 2, 5));
+    const uint8_t unitCode = frame[8];
+    auto setResistance = [&](QLineEdit* edit, QComboBox* unit) {
+        if (unitCode >= 0xA0 && unitCode <= 0xA3) unit->setCurrentIndex(unitCode - 0xA0);
+        edit->setText(value);
+    };
+    switch (frame[1]) {
+    case kUpperDirectLimit: setResistance(windows_.DirectLimits().Edit1, windows_.DirectLimits().ComboBox1); break;
+    case kLowerDirectLimit: setResistance(windows_.DirectLimits().Edit2, windows_.DirectLimits().ComboBox2); break;
+    case kNominalValue: setResistance(windows_.Nominal().Edit1, windows_.Nominal().ComboBox1); break;
+    case kUpperPercentLimit: windows_.PercentLimits().Edit1->setText(value); break;
+    case kLowerPercentLimit: windows_.PercentLimits().Edit2->setText(value); break;
+    default: break;
+    }
+}
+
+QString TForm1::ApplyMeasurementReport(const Frame& frame, const QString& dateText)
+{
+    const auto* bytes = reinterpret_cast<const char*>(frame.data());
+    Label5->setText(DecodeValueCharacters(QByteArrayView(bytes + 1, 6)) + UnitText(frame[7]));
+
+    QString sortText;
+    if (const auto sort = SortText(frame[8])) {
+        sortText = *sort;
+        ui::SetBackground(Label6, frame[8] == kSortHigh ? ui::kRed : ui::kWindow);
+        ui::SetBackground(Label7, frame[8] == kSortPass ? ui::kLime : ui::kWindow);
+        ui::SetBackground(Label8, frame[8] == kSortLow ? ui::kRed : ui::kWindow);
+    }
+    if (const auto status = ReadingStatusText(frame[9])) Label5->setText(*status);
+
+    const QString readingText = Label5->text();
+    if (RadioGroup7->ItemIndex() == 0)
+        windows_.Recorder().Append({Edit3->text(), dateText, Label2->text(), readingText, sortText});
+    return sortText;
+}
+
+// ---- Control panel ----
+
+RadioGroup* TForm1::SwitchGroup(int switchIndex) const
+{
+    RadioGroup* const groups[] = {RadioGroup1, RadioGroup2, RadioGroup3, RadioGroup4,
+                                  RadioGroup5, RadioGroup6, RadioGroup7};
+    return groups[switchIndex];
+}
+
+void TForm1::SendSwitchCommand(int switchIndex)
+{
+    const SwitchInfo& info = kSwitchTable[switchIndex];
+    FrameBuffer& buffer = windows_.Buffer();
+    // An index that is neither item leaves byte 2 as the last sender left it.
+    if (const auto switchByte = SwitchByteForItem(info, SwitchGroup(switchIndex)->ItemIndex())) buffer[2] = *switchByte;
+    SendCommand(*Com, buffer, info.commandCode);
+}
+
+void TForm1::RadioGroup1Click() { Guarded([this] { SendSwitchCommand(0); }); }
+void TForm1::RadioGroup2Click() { Guarded([this] { SendSwitchCommand(1); }); }
+void TForm1::RadioGroup3Click() { Guarded([this] { SendSwitchCommand(2); }); }
+void TForm1::RadioGroup5Click() { Guarded([this] { SendSwitchCommand(4); }); }
+void TForm1::RadioGroup6Click() { Guarded([this] { SendSwitchCommand(5); }); }
+void TForm1::RadioGroup7Click() { Guarded([this] { SendSwitchCommand(6); }); }
+
+void TForm1::RadioGroup4Click()
+{
+    Guarded([this] {
+        const int item = RadioGroup4->ItemIndex();
+        if (item == 0 || item == 1) {
+            Label2->setText(item == 0 ? QStringLiteral("R") : QStringLiteral("%"));
+            settings::RebuildSummaryLines(item, windows_.DirectLimits(), windows_.PercentLimits(), windows_.Nominal(),
+                                          Label1, Label3);
+        }
+        SendSwitchCommand(kDisplaySwitch);
+    });
+}
+
+void TForm1::Button1Click() { Guarded([this] { SendCommand(*Com, windows_.Buffer(), kRefreshRequest); }); }
+
+void TForm1::Button4Click() { Guarded([this] { SendCommand(*Com, windows_.Buffer(), kSingleMeasurementRequest); }); }
+
+void TForm1::Timer1Timer()
+{
+    Button1Click();
+    Timer1->stop();
+}

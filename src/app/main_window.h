@@ -1,0 +1,109 @@
+#pragma once
+// TForm1, "低电阻测量仪": the measuring window. It owns the main serial control Com,
+// shows the live reading, the sort lamps and the switch panel, and sends the switch,
+// refresh and single-measurement commands.
+
+#include "frame_codec.h"
+
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+class RadioGroup;
+class WindowSet;
+
+namespace wire {
+class SerialControl;
+}
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(WindowSet& windows);
+    ~TForm1() override;
+
+    wire::SerialControl* Com;
+
+    // Top band.
+    QLabel* Label12;
+    QLineEdit* Edit3;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    // Reading band.
+    QLabel* Label2;
+    QLabel* Label5;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label1;
+    // Lamps.
+    QLabel* Label6;
+    QLabel* Label7;
+    QLabel* Label8;
+    // Switch panel, in switch-table order.
+    RadioGroup* RadioGroup1;
+    RadioGroup* RadioGroup2;
+    RadioGroup* RadioGroup3;
+    RadioGroup* RadioGroup4;
+    RadioGroup* RadioGroup5;
+    RadioGroup* RadioGroup6;
+    RadioGroup* RadioGroup7;
+    QTableView* RecordGrid1;
+    // Bottom band.
+    QPushButton* Button4;
+    QPushButton* SaveButton;
+    QPushButton* Button6;
+    QPushButton* Button3;
+    QPushButton* Button7;
+    QDateEdit* DateTimePicker1;
+    QComboBox* ComboBox1;
+    QLineEdit* Edit2;
+    QPushButton* Button8;
+    QPushButton* Button9;
+    QPushButton* Button5;
+    QTimer* Timer1;
+    QAction* N1;
+    QAction* N2;
+    QAction* N3;
+
+    void FormCreate();
+    void ComComm();
+    void Button1Click();
+    void Button2Click();
+    void Button4Click();
+    void Timer1Timer();
+    void N1Click();
+    void N2Click();
+    void N3Click();
+    void RadioGroup1Click();
+    void RadioGroup2Click();
+    void RadioGroup3Click();
+    void RadioGroup4Click();
+    void RadioGroup5Click();
+    void RadioGroup6Click();
+    void RadioGroup7Click();
+
+    // The seven groups in switch-table order.
+    RadioGroup* SwitchGroup(int switchIndex) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenu();
+    void Guarded(const std::function<void()>& body);
+    void HandleFrame(const wire::Frame& frame);
+    void ApplyStatusReport(const wire::Frame& frame);
+    void ApplySettingReport(const wire::Frame& frame);
+    QString ApplyMeasurementReport(const wire::Frame& frame, const QString& dateText);
+    void SendSwitchCommand(int switchIndex);
+
+    WindowSet& windows_;
+};

@@ -1,0 +1,28 @@
+#include "window_set.h"
+
+#include "direct_limits_window.h"
+#include "login_window.h"
+#include "main_window.h"
+#include "nominal_value_window.h"
+#include "percent_limits_window.h"
+#include "search_results_window.h"
+
+WindowSet::WindowSet(ui::MessageBoxes& boxes) : boxes_(boxes)
+{
+    login_ = std::make_unique<TForm6>(*this);
+    main_ = std::make_unique<TForm1>(*this);
+    directLimits_ = std::make_unique<TForm2>(*main_->Com, buffer_, boxes_);
+    percentLimits_ = std::make_unique<TForm3>(*main_->Com, buffer_, boxes_);
+    searchResults_ = std::make_unique<TForm4>();
+    nominal_ = std::make_unique<TForm5>(*main_->Com, buffer_, boxes_);
+}
+
+WindowSet::~WindowSet()
+{
+    nominal_.reset();
+    searchResults_.reset();
+    percentLimits_.reset();
+    directLimits_.reset();
+    main_.reset();
+    login_.reset();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The six windows of a run, created once in their fixed order and owned here, with
+// the state they share: the outgoing frame buffer, the message boxes and the recorder.
+// Windows reach each other through this set.
+
+#include "frame_buffer.h"
+#include "measurement_recorder.h"
+
+#include <memory>
+
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm6;
+
+namespace ui {
+class MessageBoxes;
+}
+
+class WindowSet {
+public:
+    explicit WindowSet(ui::MessageBoxes& boxes);
+    ~WindowSet();
+    WindowSet(const WindowSet&) = delete;
+    WindowSet& operator=(const WindowSet&) = delete;
+
+    TForm6& Login() { return *login_; }
+    TForm1& Main() { return *main_; }
+    TForm2& DirectLimits() { return *directLimits_; }
+    TForm3& PercentLimits() { return *percentLimits_; }
+    TForm4& SearchResults() { return *searchResults_; }
+    TForm5& Nominal() { return *nominal_; }
+
+    wire::FrameBuffer& Buffer() { return buffer_; }
+    ui::MessageBoxes& Boxes() { return boxes_; }
+    records::MeasurementRecorder& Recorder() { return recorder_; }
+
+private:
+    ui::MessageBoxes& boxes_;
+    wire::FrameBuffer buffer_;
+    records::MeasurementRecorder recorder_;
+    // Created in this order; destroyed in reverse, so the main window's port closes last.
+    std::unique_ptr<TForm6> login_;
+    std::unique_ptr<TForm1> main_;
+    std::unique_ptr<TForm2> directLimits_;
+    std::unique_ptr<TForm3> percentLimits_;
+    std::unique_ptr<TForm4> searchResults_;
+    std::unique_ptr<TForm5> nominal_;
+};
