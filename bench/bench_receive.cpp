@@ -1,0 +1,126 @@
+// Measurement reports handled per second: by the frame reader alone, and through the
+// whole receive path (pseudo-terminal, serial control, report handler, live main
+// window on the offscreen platform). Run by hand: bench_receive [frames]
+
+#include "frame_codec.h"
+#include "login_window.h"
+#include "main_window.h"
+#include "message_boxes.h"
+#include "serial_control.h"
+#include "window_set.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+QByteArray MeasurementFrame(int n)
+{
+    QByteArray frame(11, '\0');
+    frame[0] = char(0xAB);
+    frame[1] = char((n / 10000) % 10);
+    frame[2] = char((n / 1000) % 10);
+    frame[3] = char(0x2E);
+    frame[4] = char((n / 100) % 10);
+    frame[5] = char((n / 10) % 10);
+    frame[6] = char(n % 10);
+    frame[7] = char(0xA0);
+    frame[8] = char(0xB0 + n % 3);
+    frame[9] = 0;
+    frame[10] = char(0xAF);
+    return frame;
+}
+
+double FramerAlone(int frames)
+{
+    QByteArray stream;
+    for (int i = 0; i < frames; ++i) stream += MeasurementFrame(i);
+    QRandomGenerator random(7);
+    QElapsedTimer timer;
+    timer.start();
+    wire::FrameStreamReader reader;
+    qsizetype at = 0;
+    long handled = 0;
+    while (at < stream.size()) {
+        const qsizetype chunk = std::min<qsizetype>(1 + random.bounded(23), stream.size() - at);
+        reader.Append(QByteArrayView(stream.constData() + at, chunk));
+        at += chunk;
+        while (reader.Next()) ++handled;
+    }
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (handled != frames) std::fprintf(stderr, "framer lost frames: %ld of %d\n", handled, frames);
+    return handled / seconds;
+}
+
+class SilentBoxes : public ui::MessageBoxes {
+public:
+    int shown = 0;
+    void Inform(QWidget*, const QString&) override { ++shown; }
+    void ShowError(QWidget*, const QString&) override { ++shown; }
+};
+
+double WholePath(int frames)
+{
+    int master = -1, slave = -1;
+    char name[256] = {};
+    openpty(&master, &slave, name, nullptr, nullptr);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    qputenv("QMR4070_PORT", name);
+    SilentBoxes boxes;
+    WindowSet windows(boxes);
+    windows.Login().Edit1->setText(QStringLiteral("582"));
+    windows.Login().Button4->click();
+    QApplication::processEvents();
+
+    QByteArray stream;
+    for (int i = 0; i < frames; ++i) stream += MeasurementFrame(i);
+    QElapsedTimer timer;
+    timer.start();
+    qsizetype at = 0;
+    const QString expected = wire::DecodeValueCharacters(QByteArrayView(stream.constData() + stream.size() - 10, 6)) +
+                             QStringLiteral("mΩ");
+    while (windows.Main().Label5->text() != expected || at < stream.size()) {
+        if (at < stream.size()) {
+            const qsizetype n = ::write(master, stream.constData() + at, std::min<qsizetype>(1100, stream.size() - at));
+            if (n > 0) at += n;
+        }
+        QApplication::processEvents();
+        char drain[4096];
+        while (::read(master, drain, sizeof drain) > 0) {}
+        if (timer.elapsed() > 120000) {
+            std::fprintf(stderr, "whole path: gave up, last reading %s\n", qPrintable(windows.Main().Label5->text()));
+            break;
+        }
+    }
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (boxes.shown) std::fprintf(stderr, "%d boxes shown during the run\n", boxes.shown);
+    close(slave);
+    close(master);
+    return frames / seconds;
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int frames = argc > 1 ? std::atoi(argv[1]) : 20000;
+    const double framer = FramerAlone(frames * 10);
+    std::printf("framer alone:      %10.0f frames/s (%d frames in random 1-23 byte chunks)\n", framer, frames * 10);
+    const double whole = WholePath(frames);
+    std::printf("whole receive path: %9.0f frames/s (%d measurement reports, main window shown offscreen)\n", whole,
+                frames);
+    std::printf("line rate at 9600 baud: %.0f frames/s\n", 9600.0 / 10 / 11);
+    return 0;
+}
