@@ -63,6 +63,22 @@ double FramerAlone(int frames)
     return handled / seconds;
 }
 
+// A long backlog read in one piece, as after a handler kept the thread busy.
+double FramerBacklog(int frames)
+{
+    QByteArray stream;
+    for (int i = 0; i < frames; ++i) stream += MeasurementFrame(i);
+    QElapsedTimer timer;
+    timer.start();
+    wire::FrameStreamReader reader;
+    reader.Append(stream);
+    long handled = 0;
+    while (reader.Next()) ++handled;
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (handled != frames) std::fprintf(stderr, "backlog lost frames: %ld of %d\n", handled, frames);
+    return handled / seconds;
+}
+
 class SilentBoxes : public ui::MessageBoxes {
 public:
     int shown = 0;
@@ -118,6 +134,8 @@ int main(int argc, char** argv)
     const int frames = argc > 1 ? std::atoi(argv[1]) : 20000;
     const double framer = FramerAlone(frames * 10);
     std::printf("framer alone:      %10.0f frames/s (%d frames in random 1-23 byte chunks)\n", framer, frames * 10);
+    std::printf("framer, one backlog: %9.0f frames/s (%d frames read in one piece)\n", FramerBacklog(frames * 10),
+                frames * 10);
     const double whole = WholePath(frames);
     std::printf("whole receive path: %9.0f frames/s (%d measurement reports, main window shown offscreen)\n", whole,
                 frames);

@@ -110,47 +110,66 @@ ReportKind KindOfReport(uint8_t byte1)
 
 void FrameStreamReader::Append(QByteArrayView bytes)
 {
+    Compact();
     pending_.append(bytes.data(), bytes.size());
+}
+
+void FrameStreamReader::Compact()
+{
+    if (start_ == 0) return;
+    pending_.remove(0, start_);
+    start_ = 0;
 }
 
 void FrameStreamReader::DropFront(qsizetype count)
 {
-    pending_.remove(0, count);
+    start_ += count;
     dropped_ += count;
 }
 
 std::optional<Frame> FrameStreamReader::Next()
 {
+    // Consumed bytes are only counted off here and removed in one go later, so a
+    // long backlog read in one piece costs no more per frame than a short one.
     for (;;) {
-        const qsizetype start = pending_.indexOf(char(kFrameStart));
-        if (start < 0) {
-            DropFront(pending_.size());
+        const qsizetype available = pending_.size() - start_;
+        const char* data = pending_.constData() + start_;
+        const qsizetype first = QByteArrayView(data, available).indexOf(char(kFrameStart));
+        if (first < 0) {
+            DropFront(available);
+            Compact();
             return std::nullopt;
         }
-        if (start > 0) DropFront(start);
-
+        if (first > 0) {
+            DropFront(first);
+            continue;
+        }
         // A frame end inside the first ten bytes rules this start out before the
         // whole frame is here, so one broken frame never holds up the next.
-        const qsizetype inner = std::min<qsizetype>(pending_.size(), kMainFrameLength - 1);
-        const qsizetype earlyEnd = QByteArrayView(pending_.constData() + 1, inner - 1).indexOf(char(kFrameEnd));
-        if (earlyEnd >= 0) {
+        const qsizetype inner = std::min<qsizetype>(available, kMainFrameLength - 1);
+        if (QByteArrayView(data + 1, inner - 1).indexOf(char(kFrameEnd)) >= 0) {
             DropFront(1);
             continue;
         }
-        if (pending_.size() < kMainFrameLength) return std::nullopt;
-
+        if (available < kMainFrameLength) {
+            Compact();
+            return std::nullopt;
+        }
         Frame frame;
-        for (int i = 0; i < kMainFrameLength; ++i) frame[i] = static_cast<uint8_t>(pending_[i]);
+        for (int i = 0; i < kMainFrameLength; ++i) frame[i] = static_cast<uint8_t>(data[i]);
         if (IsValidFrame(frame)) {
-            pending_.remove(0, kMainFrameLength);
+            start_ += kMainFrameLength;
             return frame;
         }
         DropFront(1);
     }
 }
 
+QByteArray FrameStreamReader::Pending() const { return pending_.mid(start_); }
+
 QByteArray FrameStreamReader::TakePending()
 {
+    Compact();
     QByteArray taken;
     taken.swap(pending_);
     return taken;

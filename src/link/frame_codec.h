@@ -112,16 +112,17 @@ public:
     // The next complete valid frame, if the buffered bytes hold one.
     std::optional<Frame> Next();
     // Bytes kept as the possible beginning of a frame still to come.
-    const QByteArray& Pending() const { return pending_; }
+    QByteArray Pending() const;
     // Takes the pending bytes out, leaving the reader empty.
     QByteArray TakePending();
-    void Clear() { pending_.clear(); }
     // Bytes dropped as garbage since construction.
     qint64 DroppedBytes() const { return dropped_; }
 
 private:
     void DropFront(qsizetype count);
+    void Compact();
     QByteArray pending_;
+    qsizetype start_ = 0;   // bytes before this are consumed
     qint64 dropped_ = 0;
 };
 
