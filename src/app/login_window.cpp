@@ -38,8 +38,7 @@ std::optional<std::array<uint8_t, kCodeLength>> IdentityDigits(const QString& co
 TForm6::TForm6(WindowSet& windows) : windows_(windows)
 {
     setWindowTitle(QStringLiteral("用户登录"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(ui::kCloseBoxOnly);
     setFont(ui::WindowFont());
     ui::SetOuterGeometry(this, 370, 210, 458, 309);
     ui::MakeBand(this, 0, 0, width(), 97, ui::kTeal);

@@ -2,11 +2,9 @@
 
 #include "login_window.h"
 #include "message_boxes.h"
-#include "platform_error.h"
 #include "window_set.h"
 
 #include <QApplication>
-#include <exception>
 
 int main(int argc, char** argv)
 {
@@ -22,12 +20,8 @@ int main(int argc, char** argv)
                          Qt::QueuedConnection);
         windows.Login().show();
         return QApplication::exec();
-    } catch (const PlatformError& error) {
-        boxes.ShowError(nullptr, error.Text());
-    } catch (const std::exception& error) {
-        boxes.ShowError(nullptr, QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        boxes.ShowError(nullptr, QString());
+        ui::ShowCurrentError(boxes, nullptr);
     }
     return 1;
 }

@@ -60,7 +60,7 @@ TForm1::TForm1(WindowSet& windows) : windows_(windows)
 {
     setWindowTitle(QStringLiteral("低电阻测量仪"));
     // No title-bar buttons: the way out is "退出".
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowFlags(ui::kNoTitleButtons);
     setFont(ui::WindowFont());
     Com = new SerialControl(this);
     connect(Com, &SerialControl::OnComm, this, &TForm1::ComComm);

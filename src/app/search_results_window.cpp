@@ -8,8 +8,7 @@
 TForm4::TForm4()
 {
     setWindowTitle(QStringLiteral("检索结果"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(ui::kCloseBoxOnly);
     setFont(ui::WindowFont());
     ui::SetOuterGeometry(this, -44, 278, 776, 526);
 

@@ -28,7 +28,7 @@ bool TypesNoCharacter(const QKeyEvent& key)
 
 void SetUpSettingWindow(QWidget* window, const QString& caption, int left, int top, int outerWidth, int outerHeight)
 {
-    window->setWindowFlags(kSettingWindowFlags);
+    window->setWindowFlags(ui::kCloseBoxOnly);
     // Closing a setting window only hides it; it must never end the program.
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setWindowTitle(caption);

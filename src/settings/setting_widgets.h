@@ -15,10 +15,6 @@ class QWidget;
 
 namespace settings {
 
-// System menu and close box only: no minimise or maximise box.
-inline constexpr Qt::WindowFlags kSettingWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-
 // Caption, window font and fixed outer geometry of a setting window.
 void SetUpSettingWindow(QWidget* window, const QString& caption, int left, int top, int outerWidth, int outerHeight);
 

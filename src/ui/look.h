@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <Qt>
 
 class QWidget;
 
@@ -30,6 +31,12 @@ QWidget* MakeBand(QWidget* parent, int left, int top, int width, int height, con
 // Paints the widget's own background in the colour.
 void SetBackground(QWidget* widget, const QColor& colour);
 QColor BackgroundOf(const QWidget* widget);
+
+// Title bar with the system menu and close box only: no minimise or maximise box.
+inline constexpr Qt::WindowFlags kCloseBoxOnly = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+// No title-bar buttons at all.
+inline constexpr Qt::WindowFlags kNoTitleButtons = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 
 // Title bar and frame of a classic desktop window: what the outer size adds to the client area.
 inline constexpr int kFrameWidth = 8;

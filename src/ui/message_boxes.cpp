@@ -19,16 +19,25 @@ void QtMessageBoxes::ShowError(QWidget* parent, const QString& text)
     box.exec();
 }
 
-void RunHandler(MessageBoxes& boxes, QWidget* parent, const std::function<void()>& body)
+void ShowCurrentError(MessageBoxes& boxes, QWidget* parent)
 {
     try {
-        body();
+        throw;
     } catch (const PlatformError& error) {
         boxes.ShowError(parent, error.Text());
     } catch (const std::exception& error) {
         boxes.ShowError(parent, QString::fromLocal8Bit(error.what()));
     } catch (...) {
         boxes.ShowError(parent, QString());
+    }
+}
+
+void RunHandler(MessageBoxes& boxes, QWidget* parent, const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (...) {
+        ShowCurrentError(boxes, parent);
     }
 }
 

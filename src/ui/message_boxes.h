@@ -25,6 +25,11 @@ public:
     void ShowError(QWidget* parent, const QString& text) override;
 };
 
+// Shows the exception being handled in the standard error box: a platform error with
+// its own text, any other error with what it says, anything else with an empty text.
+// Call only from inside a catch block.
+void ShowCurrentError(MessageBoxes& boxes, QWidget* parent);
+
 // Runs one event handler. An error of a platform service (or any other C++
 // exception) ends the handler there and is shown in the standard error box; nothing
 // crosses into Qt's event dispatch.
