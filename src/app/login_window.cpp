@@ -24,7 +24,7 @@ constexpr int kCodeLength = 6;
 // six characters of hexadecimal digits. Checked whole before the port moves.
 std::optional<std::array<uint8_t, kCodeLength>> IdentityDigits(const QString& code)
 {
-    if (AnsiByteLength(code) != kCodeLength || code.size() != kCodeLength) return std::nullopt;
+    if (base::AnsiByteLength(code) != kCodeLength || code.size() != kCodeLength) return std::nullopt;
     std::array<uint8_t, kCodeLength> digits{};
     for (int i = 0; i < kCodeLength; ++i) {
         const auto value = HexDigitValue(code[i]);
@@ -102,7 +102,7 @@ void TForm6::SetUpLoginPort()
 void TForm6::Button3Click()
 {
     Guarded([this] {
-        const auto digits = IdentityDigits(TrimBlanksAndControls(Edit3->text()));
+        const auto digits = IdentityDigits(base::TrimBlanksAndControls(Edit3->text()));
         if (!digits) {
             windows_.Boxes().Inform(this, QStringLiteral("验证码不正确!"));
             return;

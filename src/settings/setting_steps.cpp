@@ -47,7 +47,7 @@ void SendSettingFrame(wire::SerialControl& com, wire::FrameBuffer& buffer, uint8
 void RunResistanceSetting(QWidget* window, const SettingContext& context, QLineEdit* edit, QComboBox* unit,
                           uint8_t commandCode, const ResistanceOwnStep& ownStep)
 {
-    const QString trimmed = wire::TrimBlanksAndControls(edit->text());
+    const QString trimmed = base::TrimBlanksAndControls(edit->text());
     if (trimmed.isEmpty()) {
         edit->setText(kEmptyResistanceText);
     } else {
@@ -70,7 +70,7 @@ void RunResistanceSetting(QWidget* window, const SettingContext& context, QLineE
 
 void RunPercentSetting(QWidget* window, const SettingContext& context, QLineEdit* edit, uint8_t commandCode)
 {
-    const QString trimmed = wire::TrimBlanksAndControls(edit->text());
+    const QString trimmed = base::TrimBlanksAndControls(edit->text());
     if (trimmed.isEmpty()) {
         edit->setText(kEmptyPercentText);
     } else {

@@ -1,14 +1,19 @@
 #pragma once
 // Text rules of the system's ANSI code page (936): trimming as the operator's entries
-// are trimmed, and lengths counted in bytes.
+// are trimmed, lengths counted in bytes, and conversion both ways.
 
+#include <QByteArray>
 #include <QString>
 
-namespace wire {
+namespace base {
 
 // Removes leading and trailing blanks and control characters (everything up to U+0020).
 QString TrimBlanksAndControls(const QString& text);
 // The length of the text in bytes of code page 936 (a Chinese character counts two).
 int AnsiByteLength(const QString& text);
+// The text in bytes of code page 936. A character the code page lacks becomes '?'.
+QByteArray ToAnsi(const QString& text);
+// Bytes of code page 936 as text.
+QString FromAnsi(const QByteArray& bytes);
 
-}  // namespace wire
+}  // namespace base
