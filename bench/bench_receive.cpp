@@ -17,12 +17,12 @@
 #include <QRandomGenerator>
 #include <QThread>
 
-#include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cstdio>
 
 namespace {
 QByteArray MeasurementFrame(int n)
@@ -104,8 +104,8 @@ double WholePath(int frames)
     QElapsedTimer timer;
     timer.start();
     qsizetype at = 0;
-    const QString expected = wire::DecodeValueCharacters(QByteArrayView(stream.constData() + stream.size() - 10, 6)) +
-                             QStringLiteral("mΩ");
+    const QString expected =
+        wire::DecodeValueCharacters(QByteArrayView(stream.constData() + stream.size() - 10, 6)) + QStringLiteral("mΩ");
     while (windows.Main().Label5->text() != expected || at < stream.size()) {
         if (at < stream.size()) {
             const qsizetype n = ::write(master, stream.constData() + at, std::min<qsizetype>(1100, stream.size() - at));

@@ -16,8 +16,7 @@ int main(int argc, char** argv)
     ui::QtMessageBoxes boxes;
     try {
         WindowSet windows(boxes);
-        QObject::connect(&windows.Login(), &TForm6::Closed, &application, &QApplication::quit,
-                         Qt::QueuedConnection);
+        QObject::connect(&windows.Login(), &TForm6::Closed, &application, &QApplication::quit, Qt::QueuedConnection);
         windows.Login().show();
         return QApplication::exec();
     } catch (...) {

@@ -64,7 +64,8 @@ TForm1::TForm1(WindowSet& windows) : windows_(windows)
     setFont(ui::WindowFont());
     Com = new SerialControl(this);
     connect(Com, &SerialControl::OnComm, this, &TForm1::ComComm);
-    connect(Com, &SerialControl::PortLost, this, [this](const QString& text) { windows_.Boxes().ShowError(this, text); });
+    connect(Com, &SerialControl::PortLost, this,
+            [this](const QString& text) { windows_.Boxes().ShowError(this, text); });
     BuildControls();
     BuildMenu();
     Timer1 = new QTimer(this);
@@ -92,7 +93,8 @@ void TForm1::BuildControls()
     const QFont song27 = ui::PixelFont(QStringLiteral("宋体"), 27);
     const QFont sans27 = ui::PixelFont(QStringLiteral("MS Sans Serif"), 27);
 
-    Label12 = MakeLabel(client, QStringLiteral("工号"), 160, 8, 49, 25, ui::PixelFont(QStringLiteral("仿宋_GB2312"), 21));
+    Label12 =
+        MakeLabel(client, QStringLiteral("工号"), 160, 8, 49, 25, ui::PixelFont(QStringLiteral("仿宋_GB2312"), 21));
     Edit3 = new QLineEdit(client);
     Edit3->setGeometry(256, 8, 121, 21);
     Button1 = MakeButton(client, QStringLiteral("刷新"), 600, 8, 75, 25, sans13);
@@ -117,7 +119,8 @@ void TForm1::BuildControls()
     RadioGroup3 = MakeGroup(client, QStringLiteral("讯响"), onOff, 16, 304, 65);
     RadioGroup4 = MakeGroup(client, QStringLiteral("显示"), {QStringLiteral("R"), QStringLiteral("%")}, 88, 304, 65);
     RadioGroup5 = MakeGroup(client, QStringLiteral("速度"), {QStringLiteral("快"), QStringLiteral("慢")}, 16, 384, 65);
-    RadioGroup6 = MakeGroup(client, QStringLiteral("方式"), {QStringLiteral("锁定"), QStringLiteral("自动")}, 88, 384, 65);
+    RadioGroup6 =
+        MakeGroup(client, QStringLiteral("方式"), {QStringLiteral("锁定"), QStringLiteral("自动")}, 88, 384, 65);
     RadioGroup7 = MakeGroup(client, QStringLiteral("触发"), {QStringLiteral("外"), QStringLiteral("内")}, 16, 464, 73);
     connect(RadioGroup1, &RadioGroup::Click, this, &TForm1::RadioGroup1Click);
     connect(RadioGroup2, &RadioGroup::Click, this, &TForm1::RadioGroup2Click);
@@ -144,7 +147,8 @@ void TForm1::BuildControls()
     ComboBox1 = new QComboBox(client);
     ComboBox1->setGeometry(328, 552, 73, 21);
     ComboBox1->setEditable(true);
-    ComboBox1->addItems({QStringLiteral("PASS"), QStringLiteral("HIGH"), QStringLiteral("LOW"), QStringLiteral("NULL")});
+    ComboBox1->addItems(
+        {QStringLiteral("PASS"), QStringLiteral("HIGH"), QStringLiteral("LOW"), QStringLiteral("NULL")});
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(QStringLiteral("按分选"));
     Edit2 = new QLineEdit(QStringLiteral("工号"), client);
@@ -322,12 +326,30 @@ void TForm1::SendSwitchCommand(int switchIndex)
     SendCommand(*Com, buffer, info.commandCode);
 }
 
-void TForm1::RadioGroup1Click() { Guarded([this] { SendSwitchCommand(0); }); }
-void TForm1::RadioGroup2Click() { Guarded([this] { SendSwitchCommand(1); }); }
-void TForm1::RadioGroup3Click() { Guarded([this] { SendSwitchCommand(2); }); }
-void TForm1::RadioGroup5Click() { Guarded([this] { SendSwitchCommand(4); }); }
-void TForm1::RadioGroup6Click() { Guarded([this] { SendSwitchCommand(5); }); }
-void TForm1::RadioGroup7Click() { Guarded([this] { SendSwitchCommand(6); }); }
+void TForm1::RadioGroup1Click()
+{
+    Guarded([this] { SendSwitchCommand(0); });
+}
+void TForm1::RadioGroup2Click()
+{
+    Guarded([this] { SendSwitchCommand(1); });
+}
+void TForm1::RadioGroup3Click()
+{
+    Guarded([this] { SendSwitchCommand(2); });
+}
+void TForm1::RadioGroup5Click()
+{
+    Guarded([this] { SendSwitchCommand(4); });
+}
+void TForm1::RadioGroup6Click()
+{
+    Guarded([this] { SendSwitchCommand(5); });
+}
+void TForm1::RadioGroup7Click()
+{
+    Guarded([this] { SendSwitchCommand(6); });
+}
 
 void TForm1::RadioGroup4Click()
 {
@@ -342,9 +364,15 @@ void TForm1::RadioGroup4Click()
     });
 }
 
-void TForm1::Button1Click() { Guarded([this] { SendCommand(*Com, windows_.Buffer(), kRefreshRequest); }); }
+void TForm1::Button1Click()
+{
+    Guarded([this] { SendCommand(*Com, windows_.Buffer(), kRefreshRequest); });
+}
 
-void TForm1::Button4Click() { Guarded([this] { SendCommand(*Com, windows_.Buffer(), kSingleMeasurementRequest); }); }
+void TForm1::Button4Click()
+{
+    Guarded([this] { SendCommand(*Com, windows_.Buffer(), kSingleMeasurementRequest); });
+}
 
 void TForm1::Timer1Timer()
 {

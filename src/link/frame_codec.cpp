@@ -16,10 +16,7 @@ std::optional<uint8_t> SwitchByteForItem(const SwitchInfo& info, int itemIndex)
     return std::nullopt;
 }
 
-QString ByteText(uint8_t byte)
-{
-    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
-}
+QString ByteText(uint8_t byte) { return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper(); }
 
 QString FrameText(const Frame& frame)
 {

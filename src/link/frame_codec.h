@@ -32,7 +32,7 @@ inline constexpr uint8_t kLowerPercentLimit = 0xEF;
 // Report codes, meter to host (byte 1). Setting reports reuse the setting command codes.
 inline constexpr uint8_t kStatusReport = 0xAC;
 
-inline constexpr uint8_t kSwitchOn = 0x55;   // meaning per switch: see kSwitchTable
+inline constexpr uint8_t kSwitchOn = 0x55;  // meaning per switch: see kSwitchTable
 inline constexpr uint8_t kSwitchOff = 0x5A;
 inline constexpr uint8_t kIdentityAccepted = 0x55;
 inline constexpr uint8_t kIdentityRejected = 0x5A;
@@ -56,8 +56,8 @@ using Frame = std::array<uint8_t, kMainFrameLength>;
 struct SwitchInfo {
     int statusByte;
     uint8_t commandCode;
-    int itemForOn;    // item selected by 0x55
-    int itemForOff;   // item selected by 0x5A
+    int itemForOn;   // item selected by 0x55
+    int itemForOff;  // item selected by 0x5A
 };
 
 // In switch-table order: zero, sorting, beeper, display, speed, mode, trigger.
@@ -71,7 +71,7 @@ inline constexpr std::array<SwitchInfo, 7> kSwitchTable{{
     {7, 0xDD, 0, 1},
     {8, 0xDC, 0, 1},
 }};
-inline constexpr int kDisplaySwitch = 3;   // index into kSwitchTable
+inline constexpr int kDisplaySwitch = 3;  // index into kSwitchTable
 inline constexpr int kTriggerSwitch = 6;
 
 // The radio-group item a switch byte selects, or nothing for a byte that is neither 0x55 nor 0x5A.
@@ -122,7 +122,7 @@ private:
     void DropFront(qsizetype count);
     void Compact();
     QByteArray pending_;
-    qsizetype start_ = 0;   // bytes before this are consumed
+    qsizetype start_ = 0;  // bytes before this are consumed
     qint64 dropped_ = 0;
 };
 

@@ -20,27 +20,36 @@ LineSettings ParseSettings(const QString& text)
     const QStringList parts = text.split(QLatin1Char(','));
     bool baudOk = false;
     const qint32 baud = parts.value(0).trimmed().toInt(&baudOk);
-    if (parts.size() != 4 || !baudOk || baud <= 0)
-        throw PlatformError(QStringLiteral("串口参数无效: %1").arg(text));
+    if (parts.size() != 4 || !baudOk || baud <= 0) throw PlatformError(QStringLiteral("串口参数无效: %1").arg(text));
 
     LineSettings settings{baud, QSerialPort::NoParity, QSerialPort::Data8, QSerialPort::OneStop};
     const QString parity = parts[1].trimmed().toLower();
-    if (parity == u"n") settings.parity = QSerialPort::NoParity;
-    else if (parity == u"e") settings.parity = QSerialPort::EvenParity;
-    else if (parity == u"o") settings.parity = QSerialPort::OddParity;
-    else if (parity == u"m") settings.parity = QSerialPort::MarkParity;
-    else if (parity == u"s") settings.parity = QSerialPort::SpaceParity;
-    else throw PlatformError(QStringLiteral("串口参数无效: %1").arg(text));
+    if (parity == u"n")
+        settings.parity = QSerialPort::NoParity;
+    else if (parity == u"e")
+        settings.parity = QSerialPort::EvenParity;
+    else if (parity == u"o")
+        settings.parity = QSerialPort::OddParity;
+    else if (parity == u"m")
+        settings.parity = QSerialPort::MarkParity;
+    else if (parity == u"s")
+        settings.parity = QSerialPort::SpaceParity;
+    else
+        throw PlatformError(QStringLiteral("串口参数无效: %1").arg(text));
 
     const int data = parts[2].trimmed().toInt();
     if (data < 5 || data > 8) throw PlatformError(QStringLiteral("串口参数无效: %1").arg(text));
     settings.dataBits = static_cast<QSerialPort::DataBits>(data);
 
     const QString stop = parts[3].trimmed();
-    if (stop == u"1") settings.stopBits = QSerialPort::OneStop;
-    else if (stop == u"1.5") settings.stopBits = QSerialPort::OneAndHalfStop;
-    else if (stop == u"2") settings.stopBits = QSerialPort::TwoStop;
-    else throw PlatformError(QStringLiteral("串口参数无效: %1").arg(text));
+    if (stop == u"1")
+        settings.stopBits = QSerialPort::OneStop;
+    else if (stop == u"1.5")
+        settings.stopBits = QSerialPort::OneAndHalfStop;
+    else if (stop == u"2")
+        settings.stopBits = QSerialPort::TwoStop;
+    else
+        throw PlatformError(QStringLiteral("串口参数无效: %1").arg(text));
     return settings;
 }
 }  // namespace
@@ -123,10 +132,7 @@ void SerialControl::setInBufferCount(int count)
     if (port_.isOpen()) port_.readAll();
 }
 
-int SerialControl::OutBufferCount() const
-{
-    return port_.isOpen() ? static_cast<int>(port_.bytesToWrite()) : 0;
-}
+int SerialControl::OutBufferCount() const { return port_.isOpen() ? static_cast<int>(port_.bytesToWrite()) : 0; }
 
 void SerialControl::setOutBufferCount(int count)
 {
@@ -201,20 +207,23 @@ void SerialControl::QueueRecheck()
 {
     if (recheckQueued_) return;
     recheckQueued_ = true;
-    QMetaObject::invokeMethod(this, [this] {
-        recheckQueued_ = false;
-        eventPending_ = false;
-        if (overflowPending_) {
-            overflowPending_ = false;
-            Raise(kEventReceiveOverflow);
-            return;
-        }
-        if (port_.isOpen() && port_.bytesAvailable() > 0) {
-            ReadArrived();
-            return;
-        }
-        CheckThreshold();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            recheckQueued_ = false;
+            eventPending_ = false;
+            if (overflowPending_) {
+                overflowPending_ = false;
+                Raise(kEventReceiveOverflow);
+                return;
+            }
+            if (port_.isOpen() && port_.bytesAvailable() > 0) {
+                ReadArrived();
+                return;
+            }
+            CheckThreshold();
+        },
+        Qt::QueuedConnection);
 }
 
 void SerialControl::HandleError(QSerialPort::SerialPortError error)
@@ -223,11 +232,14 @@ void SerialControl::HandleError(QSerialPort::SerialPortError error)
     const QString text = QStringLiteral("串口 %1 出错: %2").arg(port_.portName(), port_.errorString());
     port_.clearError();
     // Closing from inside the port's own signal is deferred to keep QSerialPort sane.
-    QMetaObject::invokeMethod(this, [this, text] {
-        if (port_.isOpen()) port_.close();
-        input_.clear();
-        emit PortLost(text);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (port_.isOpen()) port_.close();
+            input_.clear();
+            emit PortLost(text);
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace wire

@@ -7,11 +7,11 @@
 namespace records {
 
 struct MeasurementValues {
-    QString operatorNumber;   // 工号
-    QString dateText;         // 日期, "yyyy-mm-dd" of the event that carried the report
-    QString modeSymbol;       // 符号, "R" or "%"
-    QString readingText;      // 测试数据
-    QString sortText;         // 分选结果, empty for an unknown sort code
+    QString operatorNumber;  // 工号
+    QString dateText;        // 日期, "yyyy-mm-dd" of the event that carried the report
+    QString modeSymbol;      // 符号, "R" or "%"
+    QString readingText;     // 测试数据
+    QString sortText;        // 分选结果, empty for an unknown sort code
 };
 
 class MeasurementRecorder {

@@ -38,12 +38,14 @@ TForm3::TForm3(wire::SerialControl& com, wire::FrameBuffer& buffer, ui::MessageB
 
 void TForm3::Button1Click()
 {
-    ui::RunHandler(context_.boxes, this, [this] { RunPercentSetting(this, context_, Edit1, wire::kUpperPercentLimit); });
+    ui::RunHandler(context_.boxes, this,
+                   [this] { RunPercentSetting(this, context_, Edit1, wire::kUpperPercentLimit); });
 }
 
 void TForm3::Button2Click()
 {
-    ui::RunHandler(context_.boxes, this, [this] { RunPercentSetting(this, context_, Edit2, wire::kLowerPercentLimit); });
+    ui::RunHandler(context_.boxes, this,
+                   [this] { RunPercentSetting(this, context_, Edit2, wire::kLowerPercentLimit); });
 }
 
 bool TForm3::Edit1KeyPress(QEvent* event) { return KeyPressSwallowed(Edit1, event); }

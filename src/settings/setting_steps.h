@@ -12,7 +12,7 @@ class QWidget;
 namespace wire {
 class FrameBuffer;
 class SerialControl;
-}
+}  // namespace wire
 namespace ui {
 class MessageBoxes;
 }

@@ -16,8 +16,8 @@ class FrameBuffer;
 
 namespace settings {
 
-inline constexpr int kResistanceFieldWidth = 6;   // bytes 2-7
-inline constexpr int kPercentFieldWidth = 5;      // bytes 2-6
+inline constexpr int kResistanceFieldWidth = 6;  // bytes 2-7
+inline constexpr int kPercentFieldWidth = 5;     // bytes 2-6
 inline constexpr int kValueFieldFirstByte = 2;
 inline constexpr int kUnitCodeByte = 8;
 
@@ -46,7 +46,7 @@ QString NormalizeValueText(const QString& trimmed);
 
 struct PercentText {
     QString text;
-    bool rangeWarning = false;   // the entry was out of range: warn before showing text
+    bool rangeWarning = false;  // the entry was out of range: warn before showing text
 };
 // A trimmed, non-empty percentage entry brought to its five-character text.
 PercentText NormalizePercentText(const QString& trimmed);

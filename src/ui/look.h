@@ -33,8 +33,8 @@ void SetBackground(QWidget* widget, const QColor& colour);
 QColor BackgroundOf(const QWidget* widget);
 
 // Title bar with the system menu and close box only: no minimise or maximise box.
-inline constexpr Qt::WindowFlags kCloseBoxOnly = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+inline constexpr Qt::WindowFlags kCloseBoxOnly =
+    Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 // No title-bar buttons at all.
 inline constexpr Qt::WindowFlags kNoTitleButtons = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 

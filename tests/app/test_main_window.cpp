@@ -88,16 +88,16 @@ private slots:
         AppFixture app;
         TForm1& w = app.main();
         const QList<std::pair<QWidget*, QRect>> places{
-            {w.Edit3, {256, 8, 121, 21}},         {w.Button1, {600, 8, 75, 25}},
-            {w.Button2, {744, 8, 75, 25}},        {w.Label2, {72, 64, 41, 33}},
-            {w.Label5, {128, 64, 193, 27}},       {w.Label3, {352, 64, 289, 33}},
-            {w.Label1, {768, 64, 129, 33}},       {w.Label6, {264, 128, 73, 33}},
-            {w.Label7, {448, 128, 81, 33}},       {w.Label8, {632, 128, 73, 33}},
-            {w.RadioGroup1, {16, 216, 65, 65}},   {w.RadioGroup4, {88, 304, 65, 65}},
-            {w.RadioGroup7, {16, 464, 65, 73}},   {w.RecordGrid1, {176, 200, 825, 297}},
-            {w.Button4, {256, 512, 97, 25}},      {w.SaveButton, {408, 512, 75, 25}},
-            {w.Button7, {808, 512, 75, 25}},      {w.DateTimePicker1, {208, 552, 97, 21}},
-            {w.Button9, {702, 552, 105, 25}},     {w.Button5, {856, 552, 105, 25}},
+            {w.Edit3, {256, 8, 121, 21}},       {w.Button1, {600, 8, 75, 25}},
+            {w.Button2, {744, 8, 75, 25}},      {w.Label2, {72, 64, 41, 33}},
+            {w.Label5, {128, 64, 193, 27}},     {w.Label3, {352, 64, 289, 33}},
+            {w.Label1, {768, 64, 129, 33}},     {w.Label6, {264, 128, 73, 33}},
+            {w.Label7, {448, 128, 81, 33}},     {w.Label8, {632, 128, 73, 33}},
+            {w.RadioGroup1, {16, 216, 65, 65}}, {w.RadioGroup4, {88, 304, 65, 65}},
+            {w.RadioGroup7, {16, 464, 65, 73}}, {w.RecordGrid1, {176, 200, 825, 297}},
+            {w.Button4, {256, 512, 97, 25}},    {w.SaveButton, {408, 512, 75, 25}},
+            {w.Button7, {808, 512, 75, 25}},    {w.DateTimePicker1, {208, 552, 97, 21}},
+            {w.Button9, {702, 552, 105, 25}},   {w.Button5, {856, 552, 105, 25}},
         };
         for (const auto& [widget, rect] : places) QCOMPARE(widget->geometry(), rect);
         QCOMPARE(w.Label4->pos(), QPoint(672, 64));
@@ -302,14 +302,14 @@ private slots:
     {
         AppFixture app;
         TForm1& w = app.main();
-        w.RadioGroup1->Item(1)->click();   // 清零 关
+        w.RadioGroup1->Item(1)->click();  // 清零 关
         QCOMPARE(app.Sent(), Command(0xD9, 0x5A));
-        w.RadioGroup1->Item(1)->click();   // already chosen: nothing
+        w.RadioGroup1->Item(1)->click();  // already chosen: nothing
         QVERIFY(app.Sent().isEmpty());
-        w.RadioGroup4->Item(1)->click();   // 显示 %
+        w.RadioGroup4->Item(1)->click();  // 显示 %
         QCOMPARE(app.Sent(), Command(0xDF, 0x55));
         QCOMPARE(w.Label2->text(), QStringLiteral("%"));
-        w.RadioGroup4->Item(0)->click();   // 显示 R
+        w.RadioGroup4->Item(0)->click();  // 显示 R
         QCOMPARE(app.Sent(), Command(0xDF, 0x5A));
         QCOMPARE(w.Label2->text(), QStringLiteral("R"));
         w.RadioGroup5->Item(0)->click();

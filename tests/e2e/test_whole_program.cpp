@@ -49,7 +49,8 @@ struct Bench {
     // Waits for the simulator to log a received frame starting with these bytes.
     bool MeterReceived(const QString& start, int timeoutMs = 5000)
     {
-        return !sim.WaitForLine([&](const QString& l) { return l.contains(QStringLiteral(" RX ") + start); }, timeoutMs).isEmpty();
+        return !sim.WaitForLine([&](const QString& l) { return l.contains(QStringLiteral(" RX ") + start); }, timeoutMs)
+                    .isEmpty();
     }
 };
 
@@ -76,12 +77,12 @@ private slots:
         QVERIFY(w.isVisible());
         // The start-up refresh reaches the meter, whose answer fills the panel and the windows.
         QVERIFY(bench.MeterReceived(QStringLiteral("AB AD 00 00 00 00 00 00 00 00 AF")));
-        QTRY_COMPARE_WITH_TIMEOUT(w.RadioGroup7->ItemIndex(), 1, 5000);   // internal trigger
-        QCOMPARE(w.RadioGroup1->ItemIndex(), 1);   // zero off
-        QCOMPARE(w.RadioGroup2->ItemIndex(), 0);   // sorting on
-        QCOMPARE(w.RadioGroup4->ItemIndex(), 0);   // display R
-        QCOMPARE(w.RadioGroup5->ItemIndex(), 1);   // slow
-        QCOMPARE(w.RadioGroup6->ItemIndex(), 1);   // auto
+        QTRY_COMPARE_WITH_TIMEOUT(w.RadioGroup7->ItemIndex(), 1, 5000);  // internal trigger
+        QCOMPARE(w.RadioGroup1->ItemIndex(), 1);                         // zero off
+        QCOMPARE(w.RadioGroup2->ItemIndex(), 0);                         // sorting on
+        QCOMPARE(w.RadioGroup4->ItemIndex(), 0);                         // display R
+        QCOMPARE(w.RadioGroup5->ItemIndex(), 1);                         // slow
+        QCOMPARE(w.RadioGroup6->ItemIndex(), 1);                         // auto
         QTRY_COMPARE(bench.windows->DirectLimits().Edit1->text(), QStringLiteral("103.0"));
         QCOMPARE(bench.windows->DirectLimits().ComboBox1->currentText(), QStringLiteral("mΩ"));
         QCOMPARE(bench.windows->Nominal().Edit1->text(), QStringLiteral("100.0"));
@@ -140,12 +141,12 @@ private slots:
         TForm1& w = bench.main();
         bench.AdministratorLogin();
         QTRY_COMPARE_WITH_TIMEOUT(w.RadioGroup7->ItemIndex(), 1, 5000);
-        w.RadioGroup7->Item(0)->click();   // external trigger
-        w.RadioGroup5->Item(0)->click();   // fast
-        w.RadioGroup2->Item(1)->click();   // sorting off
-        w.RadioGroup3->Item(0)->click();   // beeper on
-        w.RadioGroup1->Item(0)->click();   // zero on
-        w.RadioGroup6->Item(0)->click();   // lock
+        w.RadioGroup7->Item(0)->click();  // external trigger
+        w.RadioGroup5->Item(0)->click();  // fast
+        w.RadioGroup2->Item(1)->click();  // sorting off
+        w.RadioGroup3->Item(0)->click();  // beeper on
+        w.RadioGroup1->Item(0)->click();  // zero on
+        w.RadioGroup6->Item(0)->click();  // lock
         QVERIFY(bench.MeterReceived(QStringLiteral("AB D9 55")));
         const QString state = bench.sim.State();
         for (const char* part : {"zero=on", "sorting=off", "beeper=on", "speed=fast", "mode=lock", "trigger=ext"})
@@ -160,7 +161,7 @@ private slots:
         w.Label5->setText(QStringLiteral("waiting"));
         PtyPair::Pump(500);
         QCOMPARE(w.Label5->text(), QStringLiteral("waiting"));
-        w.Button4->click();   // single measurement
+        w.Button4->click();  // single measurement
         QTRY_VERIFY_WITH_TIMEOUT(w.Label5->text() != u"waiting", 5000);
     }
 

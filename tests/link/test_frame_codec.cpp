@@ -144,7 +144,7 @@ private slots:
         QCOMPARE(HexDigitValue(u'F').value(), uint8_t(15));
         QVERIFY(!HexDigitValue(u'g'));
         QVERIFY(!HexDigitValue(u'.'));
-        QVERIFY(!HexDigitValue(QChar(0xFF11)));   // full-width digit one
+        QVERIFY(!HexDigitValue(QChar(0xFF11)));  // full-width digit one
     }
 
     void readerReassemblesSplitFrames()

@@ -89,7 +89,7 @@ private slots:
         PortOverride port(pty);
         SerialControl com;
         OpenMainPort(com);
-        com.setRThreshold(0);   // no events: we only look at the buffer
+        com.setRThreshold(0);  // no events: we only look at the buffer
         pty.Write(QByteArray(9, '\x05'));
         QTRY_COMPARE(com.InBufferCount(), 9);
         com.setInBufferCount(0);
@@ -104,7 +104,7 @@ private slots:
         SerialControl com;
         OpenMainPort(com);
         FrameBuffer buffer;
-        buffer[2] = 0x07;   // stale byte from an earlier sender
+        buffer[2] = 0x07;  // stale byte from an earlier sender
         SendCommand(com, buffer, 0xAD);
         QCOMPARE(pty.Read(11), Bytes({0xAB, 0xAD, 0x07, 0, 0, 0, 0, 0, 0, 0, 0xAF}));
         QCOMPARE(com.OutBufferCount(), 0);
@@ -161,7 +161,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(PlatformError, com.setSettings(QStringLiteral("9600,x,8,1")));
         QVERIFY_THROWS_EXCEPTION(PlatformError, com.setSettings(QStringLiteral("fast")));
         QCOMPARE(com.Settings(), QStringLiteral("9600,n,8,1"));
-        com.setPortOpen(false);   // closing a closed port is harmless
+        com.setPortOpen(false);  // closing a closed port is harmless
         com.setInBufferCount(0);
     }
 
@@ -191,7 +191,7 @@ private slots:
         QVERIFY(!second.PortOpen());
         QVERIFY_THROWS_EXCEPTION(PlatformError, first.setPortOpen(true));
         first.setPortOpen(false);
-        second.setPortOpen(true);   // handed over
+        second.setPortOpen(true);  // handed over
         QVERIFY(second.PortOpen());
     }
 

@@ -103,7 +103,8 @@ void CheckWindow(QWidget& window, const QString& caption, QRect outer, const QLi
                                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     QCOMPARE(QRect(window.pos(), window.size() + QSize(ui::kFrameWidth, ui::kFrameHeight)), outer);
     for (const Place& p : places)
-        QCOMPARE(QList<int>({p.control->x(), p.control->y(), p.control->width()}), QList<int>({p.left, p.top, p.width}));
+        QCOMPARE(QList<int>({p.control->x(), p.control->y(), p.control->width()}),
+                 QList<int>({p.left, p.top, p.width}));
     for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i) QCOMPARE(NextTabStop(tabOrder[i]), tabOrder[i + 1]);
 }
 
@@ -139,21 +140,31 @@ void SettingWindowsTest::laysOutWindows()
     Bench b;
     TForm2& f2 = b.direct;
     CheckWindow(f2, QStringLiteral("直读档极值设置"), {264, 147, 453, 289},
-                {{f2.Label1, 72, 56, 49}, {f2.Edit1, 144, 56, 81}, {f2.ComboBox1, 248, 56, 65}, {f2.Button1, 336, 56, 75},
-                 {f2.Label2, 72, 120, 42}, {f2.Edit2, 144, 120, 81}, {f2.Button2, 336, 120, 75},
+                {{f2.Label1, 72, 56, 49},
+                 {f2.Edit1, 144, 56, 81},
+                 {f2.ComboBox1, 248, 56, 65},
+                 {f2.Button1, 336, 56, 75},
+                 {f2.Label2, 72, 120, 42},
+                 {f2.Edit2, 144, 120, 81},
+                 {f2.Button2, 336, 120, 75},
                  {f2.ComboBox2, 248, 120, 65}},
                 {f2.Edit1, f2.ComboBox1, f2.Button1, f2.Edit2, f2.Button2, f2.ComboBox2});
     TForm3& f3 = b.percent;
     CheckWindow(f3, QStringLiteral("%档极值设置"), {314, 229, 474, 241},
-                {{f3.Label1, 88, 56, 41}, {f3.Edit1, 136, 56, 105}, {f3.Label2, 256, 56, 25}, {f3.Button1, 320, 56, 75},
-                 {f3.Label3, 88, 104, 41}, {f3.Edit2, 136, 104, 105}, {f3.Label4, 256, 104, 15},
+                {{f3.Label1, 88, 56, 41},
+                 {f3.Edit1, 136, 56, 105},
+                 {f3.Label2, 256, 56, 25},
+                 {f3.Button1, 320, 56, 75},
+                 {f3.Label3, 88, 104, 41},
+                 {f3.Edit2, 136, 104, 105},
+                 {f3.Label4, 256, 104, 15},
                  {f3.Button2, 320, 104, 75}},
                 {f3.Edit1, f3.Button1, f3.Edit2, f3.Button2});
     TForm5& f5 = b.nominal;
-    CheckWindow(f5, QStringLiteral("标称值设置"), {428, 143, 396, 285},
-                {{f5.Label1, 48, 56, 161}, {f5.Edit1, 48, 104, 89}, {f5.ComboBox1, 160, 104, 65},
-                 {f5.Button1, 248, 104, 75}},
-                {f5.Edit1, f5.ComboBox1, f5.Button1});
+    CheckWindow(
+        f5, QStringLiteral("标称值设置"), {428, 143, 396, 285},
+        {{f5.Label1, 48, 56, 161}, {f5.Edit1, 48, 104, 89}, {f5.ComboBox1, 160, 104, 65}, {f5.Button1, 248, 104, 75}},
+        {f5.Edit1, f5.ComboBox1, f5.Button1});
 
     for (const QComboBox* selector : {f2.ComboBox1, f2.ComboBox2, f5.ComboBox1}) {
         QVERIFY(!selector->isEditable());
@@ -222,14 +233,14 @@ void SettingWindowsTest::sendsResistanceSettings_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("unit");
     QTest::addColumn<QString>("shown");
-    QTest::addColumn<QByteArray>("bytes");   // bytes 1 to 8
+    QTest::addColumn<QByteArray>("bytes");  // bytes 1 to 8
     QTest::addColumn<QStringList>("informed");
     const QStringList none;
     QTest::newRow("nominal 47.5 Ω") << +Nominal << "47.5" << 1 << "47.500" << Bytes({0xEC, 4, 7, 0x2E, 5, 0, 0, 0xA1})
                                     << none;
     QTest::newRow("upper 5 KΩ") << +Upper << "5" << 2 << "5.0000" << Bytes({0xEA, 5, 0x2E, 0, 0, 0, 0, 0xA2}) << none;
-    QTest::newRow("upper 4567.89 Ω, trimmed") << +Upper << " 4567.89\t" << 1 << "4567.8"
-                                              << Bytes({0xEA, 4, 5, 6, 7, 0x2E, 8, 0xA1}) << none;
+    QTest::newRow("upper 4567.89 Ω, trimmed")
+        << +Upper << " 4567.89\t" << 1 << "4567.8" << Bytes({0xEA, 4, 5, 6, 7, 0x2E, 8, 0xA1}) << none;
     QTest::newRow("upper 2 MΩ") << +Upper << "2" << 3 << "2.0000" << Bytes({0xEA, 2, 0x2E, 0, 0, 0, 0, 0xA3}) << none;
     QTest::newRow("upper empty, MΩ") << +Upper << "  " << 3 << "0.0000" << Bytes({0xEA, 0, 0x2E, 0, 0, 0, 0, 0xA3})
                                      << none;
@@ -265,15 +276,22 @@ void SettingWindowsTest::sendsPercentSettings_data()
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
-    QTest::addColumn<QByteArray>("field");   // bytes 2 to 6
+    QTest::addColumn<QByteArray>("field");  // bytes 2 to 6
     QTest::addColumn<bool>("warns");
-    QTest::newRow("upper empty") << +PercentUpper << "" << "00.00" << Bytes({0, 0, 0x2E, 0, 0}) << false;
-    QTest::newRow("lower 4") << +PercentLower << "4" << "4.000" << Bytes({4, 0x2E, 0, 0, 0}) << false;
-    QTest::newRow("upper .5") << +PercentUpper << ".5" << "0.500" << Bytes({0, 0x2E, 5, 0, 0}) << false;
-    QTest::newRow("lower 47.568") << +PercentLower << "47.568" << "47.56" << Bytes({4, 7, 0x2E, 5, 6}) << false;
-    QTest::newRow("upper 99.99") << +PercentUpper << "99.99" << "99.99" << Bytes({9, 9, 0x2E, 9, 9}) << false;
-    QTest::newRow("lower 470") << +PercentLower << "470" << "99.00" << Bytes({9, 9, 0x2E, 0, 0}) << true;
-    QTest::newRow("upper 470.5") << +PercentUpper << "470.5" << "99.00" << Bytes({9, 9, 0x2E, 0, 0}) << false;
+    QTest::newRow("upper empty") << +PercentUpper << ""
+                                 << "00.00" << Bytes({0, 0, 0x2E, 0, 0}) << false;
+    QTest::newRow("lower 4") << +PercentLower << "4"
+                             << "4.000" << Bytes({4, 0x2E, 0, 0, 0}) << false;
+    QTest::newRow("upper .5") << +PercentUpper << ".5"
+                              << "0.500" << Bytes({0, 0x2E, 5, 0, 0}) << false;
+    QTest::newRow("lower 47.568") << +PercentLower << "47.568"
+                                  << "47.56" << Bytes({4, 7, 0x2E, 5, 6}) << false;
+    QTest::newRow("upper 99.99") << +PercentUpper << "99.99"
+                                 << "99.99" << Bytes({9, 9, 0x2E, 9, 9}) << false;
+    QTest::newRow("lower 470") << +PercentLower << "470"
+                               << "99.00" << Bytes({9, 9, 0x2E, 0, 0}) << true;
+    QTest::newRow("upper 470.5") << +PercentUpper << "470.5"
+                                 << "99.00" << Bytes({9, 9, 0x2E, 0, 0}) << false;
 }
 
 void SettingWindowsTest::sendsPercentSettings()
@@ -290,7 +308,7 @@ void SettingWindowsTest::sendsPercentSettings()
     QCOMPARE(Hex(b.Send(row, text)), TwoFrames(Bytes({code}) + field + Bytes({0, 0})));
     QCOMPARE(b.EditOf(row)->text(), shown);
     QCOMPARE(b.boxes.informed, warns ? QStringList{kOutOfRange} : QStringList{});
-    if (warns) QCOMPARE(textWhileWarned, text);   // the warning comes before the text changes
+    if (warns) QCOMPARE(textWhileWarned, text);  // the warning comes before the text changes
 }
 
 void SettingWindowsTest::sendsStaleBytesAsLeft()
@@ -305,7 +323,7 @@ void SettingWindowsTest::sendsStaleBytesAsLeft()
 void SettingWindowsTest::comparesLimitsInOhms_data()
 {
     QTest::addColumn<double>("upperBefore");
-    QTest::addColumn<QString>("upper");   // null: no upper limit sent
+    QTest::addColumn<QString>("upper");  // null: no upper limit sent
     QTest::addColumn<int>("upperUnit");
     QTest::addColumn<QString>("lower");
     QTest::addColumn<int>("lowerUnit");
@@ -346,7 +364,7 @@ void SettingWindowsTest::comparesLimitsInOhms()
 void SettingWindowsTest::lowerFrameSurvivesOtherSenderWhileBoxOpen_data()
 {
     QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("written");   // what the other sender writes from byte 2 on
+    QTest::addColumn<QByteArray>("written");  // what the other sender writes from byte 2 on
     QTest::newRow("display switch command") << 0xDF << Bytes({0x55});
     QTest::newRow("sender writing bytes 2 to 8") << 0xDC << Bytes({1, 2, 3, 4, 5, 6, 0xA0});
 }

@@ -24,20 +24,27 @@ private slots:
 void SummaryLinesTest::buildsLines_data()
 {
     QTest::addColumn<int>("item");
-    QTest::addColumn<QStringList>("texts");   // nominal, direct upper, direct lower, percent upper, percent lower
-    QTest::addColumn<QList<int>>("units");    // nominal, direct upper, direct lower
+    QTest::addColumn<QStringList>("texts");  // nominal, direct upper, direct lower, percent upper, percent lower
+    QTest::addColumn<QList<int>>("units");   // nominal, direct upper, direct lower
     QTest::addColumn<QString>("label1");
     QTest::addColumn<QString>("label3");
     const QStringList typical{"100.00", "20.000", "10.000", "5.000", "3.000"};
     const QList<int> units{1, 0, 0};
-    QTest::newRow("R") << 0 << typical << units << "100.00Ω" << "10.000mΩ-20.000mΩ";
-    QTest::newRow("%") << 1 << typical << units << "100.00Ω" << "3.000%-5.000%";
-    QTest::newRow("R, mixed units, untrimmed") << 0 << QStringList{"1", " 4.5 ", "999", "", ""} << QList<int>{-1, 2, 1}
-                                               << "1" << "999Ω- 4.5 KΩ";
-    QTest::newRow("R, all empty") << 0 << QStringList{"", "", "", "", ""} << QList<int>{-1, -1, -1} << "" << "-";
-    QTest::newRow("%, all empty") << 1 << QStringList{"", "", "", "", ""} << QList<int>{-1, -1, -1} << "" << "%-%";
-    QTest::newRow("no item") << -1 << typical << units << "old 1" << "old 3";
-    QTest::newRow("unknown item") << 2 << typical << units << "old 1" << "old 3";
+    QTest::newRow("R") << 0 << typical << units << "100.00Ω"
+                       << "10.000mΩ-20.000mΩ";
+    QTest::newRow("%") << 1 << typical << units << "100.00Ω"
+                       << "3.000%-5.000%";
+    QTest::newRow("R, mixed units, untrimmed")
+        << 0 << QStringList{"1", " 4.5 ", "999", "", ""} << QList<int>{-1, 2, 1} << "1"
+        << "999Ω- 4.5 KΩ";
+    QTest::newRow("R, all empty") << 0 << QStringList{"", "", "", "", ""} << QList<int>{-1, -1, -1} << ""
+                                  << "-";
+    QTest::newRow("%, all empty") << 1 << QStringList{"", "", "", "", ""} << QList<int>{-1, -1, -1} << ""
+                                  << "%-%";
+    QTest::newRow("no item") << -1 << typical << units << "old 1"
+                             << "old 3";
+    QTest::newRow("unknown item") << 2 << typical << units << "old 1"
+                                  << "old 3";
 }
 
 void SummaryLinesTest::buildsLines()

@@ -33,12 +33,11 @@ void ValueEntryTest::normalizesResistance_data()
     // In the order of the cases: no point up to 5 characters, 6 or more, leading point,
     // point at 2 to 5, at 6, later; then texts only the first point of counts.
     const char* rows[][2] = {
-        {"5", "5.0000"}, {"47", "47.000"}, {"470", "470.00"}, {"4700", "4700.0"}, {"20000", "20000."},
-        {"200000", "99999"}, {"2000000", "99999"},
-        {".", "0.0000"}, {".5", "0.5000"}, {".456789", "0.4567"},
-        {"4.", "4.0000"}, {"4.7", "4.7000"}, {"47.5", "47.500"}, {"470.25", "470.25"},
-        {"4.56789012", "4.5678"}, {"4567.89", "4567.8"}, {"1234.", "1234.0"},
-        {"20000.", "20000"}, {"20000.5", "20000"}, {"2000000.5", "200000"},
+        {"5", "5.0000"},     {"47", "47.000"},      {"470", "470.00"},        {"4700", "4700.0"},
+        {"20000", "20000."}, {"200000", "99999"},   {"2000000", "99999"},     {".", "0.0000"},
+        {".5", "0.5000"},    {".456789", "0.4567"}, {"4.", "4.0000"},         {"4.7", "4.7000"},
+        {"47.5", "47.500"},  {"470.25", "470.25"},  {"4.56789012", "4.5678"}, {"4567.89", "4567.8"},
+        {"1234.", "1234.0"}, {"20000.", "20000"},   {"20000.5", "20000"},     {"2000000.5", "200000"},
         {"1.2.3", "1.2.30"}, {"1-2", "1-2.00"}};
     for (const auto& row : rows) QTest::newRow(row[0]) << QString(row[0]) << QString(row[1]);
 }
@@ -60,8 +59,10 @@ void ValueEntryTest::normalizesPercent_data()
                              {"47.", "47.00"},    {"47.568", "47.56"}, {"99.99", "99.99"}, {"470.5", "99.00"},
                              {"4700.5", "99.00"}};
     for (const auto& row : rows) QTest::newRow(row[0]) << QString(row[0]) << QString(row[1]) << false;
-    QTest::newRow("470") << "470" << "99.00" << true;
-    QTest::newRow("4700") << "4700" << "99.00" << true;
+    QTest::newRow("470") << "470"
+                         << "99.00" << true;
+    QTest::newRow("4700") << "4700"
+                          << "99.00" << true;
 }
 
 void ValueEntryTest::normalizesPercent()
@@ -78,7 +79,7 @@ void ValueEntryTest::encodesValueField_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("width");
-    QTest::addColumn<QByteArray>("field");   // bytes from byte 2 on; empty when nothing is written
+    QTest::addColumn<QByteArray>("field");  // bytes from byte 2 on; empty when nothing is written
     QTest::newRow("6, point at 2") << "1.2345" << 6 << Bytes({1, 0x2E, 2, 3, 4, 5});
     QTest::newRow("6, point at 3") << "12.345" << 6 << Bytes({1, 2, 0x2E, 3, 4, 5});
     QTest::newRow("6, point at 4") << "123.45" << 6 << Bytes({1, 2, 3, 0x2E, 4, 5});
@@ -86,9 +87,9 @@ void ValueEntryTest::encodesValueField_data()
     QTest::newRow("47.500") << "47.500" << 6 << Bytes({4, 7, 0x2E, 5, 0, 0});
     QTest::newRow("5, point at 2") << "1.234" << 5 << Bytes({1, 0x2E, 2, 3, 4});
     QTest::newRow("5, point at 3") << "12.34" << 5 << Bytes({1, 2, 0x2E, 3, 4});
-    const std::pair<const char*, int> unwritten[] = {{"123456", 6}, {"99999", 6}, {".12345", 6}, {"12345.", 6},
-                                                     {"123.4", 5},  {".1234", 5}, {"1.23-5", 6}, {"1.2 45", 6},
-                                                     {"1.2", 6}};
+    const std::pair<const char*, int> unwritten[] = {{"123456", 6}, {"99999", 6},  {".12345", 6},
+                                                     {"12345.", 6}, {"123.4", 5},  {".1234", 5},
+                                                     {"1.23-5", 6}, {"1.2 45", 6}, {"1.2", 6}};
     for (auto [text, width] : unwritten) QTest::newRow(text) << QString(text) << width << QByteArray();
 }
 
@@ -119,7 +120,8 @@ void ValueEntryTest::filtersKeys_data()
     QTest::newRow("second point") << QChar(u'.') << "4.5" << false;
     QTest::newRow("point after lone point") << QChar(u'.') << "." << false;
     // letter, blank, minus, comma, Enter, Escape, Ctrl+V, full-width and Arabic-Indic digits
-    for (char16_t c : {u'a', u' ', u'-', u',', u'\r', char16_t(0x1B), char16_t(0x16), char16_t(0xFF15), char16_t(0x0663)})
+    for (char16_t c :
+         {u'a', u' ', u'-', u',', u'\r', char16_t(0x1B), char16_t(0x16), char16_t(0xFF15), char16_t(0x0663)})
         QTest::addRow("U+%04X", unsigned(c)) << QChar(c) << "4" << false;
 }
 
@@ -136,8 +138,8 @@ void ValueEntryTest::readsNumbers_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("hasNumber");
     QTest::addColumn<double>("value");
-    const std::pair<const char*, double> numbers[] = {{"5.0000", 5}, {"47.500", 47.5}, {".", 0}, {".5", 0.5},
-                                                      {"5.", 5},     {"99999", 99999}};
+    const std::pair<const char*, double> numbers[] = {{"5.0000", 5}, {"47.500", 47.5}, {".", 0},
+                                                      {".5", 0.5},   {"5.", 5},        {"99999", 99999}};
     for (auto [text, value] : numbers) QTest::newRow(text) << QString(text) << true << value;
     QTest::newRow("huge") << QString(400, u'9') << true << std::numeric_limits<double>::infinity();
     QTest::newRow("tiny") << "0." + QString(400, u'0') + "1" << true << 0.0;

@@ -8,12 +8,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace {
 
@@ -58,8 +58,10 @@ void WriteFd(int fd, const QByteArray& bytes)
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = write(fd, bytes.constData() + done, bytes.size() - done);
-        if (n > 0) done += n;
-        else if (errno != EAGAIN && errno != EINTR) return;
+        if (n > 0)
+            done += n;
+        else if (errno != EAGAIN && errno != EINTR)
+            return;
     }
 }
 
@@ -79,7 +81,7 @@ public:
     // Starts the simulator and opens the line it prints (or `lineFd` with --device).
     bool start(const QStringList& args, int lineFd = -1)
     {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);   // its complaints show in our output
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);  // its complaints show in our output
         process_.start(QStringLiteral(SIM_PATH), args);
         if (!process_.waitForStarted(5000)) return false;
         QElapsedTimer timer;
@@ -100,7 +102,11 @@ public:
 
     QString path() const { return path_; }
     QProcess& process() { return process_; }
-    void command(const QByteArray& line) { process_.write(line + '\n'); process_.waitForBytesWritten(1000); }
+    void command(const QByteArray& line)
+    {
+        process_.write(line + '\n');
+        process_.waitForBytesWritten(1000);
+    }
     void send(const QByteArray& bytes) { WriteFd(fd_, bytes); }
     QByteArray read(int count) { return ReadFd(fd_, count); }
 
@@ -156,12 +162,10 @@ const QByteArray kCleanRefresh = B({0xAB, 0xAD, 0, 0, 0, 0, 0, 0, 0, 0, 0xAF});
 // The refresh answer of the default state, trigger on external.
 QByteArray DefaultRefreshAnswer()
 {
-    return B({0xAB, 0xAC, 0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x55, 0x00, 0xAF,
-              0xAB, 0xEA, 0x01, 0x00, 0x03, 0x2E, 0x00, 0x00, 0xA0, 0x00, 0xAF,
-              0xAB, 0xEB, 0x09, 0x07, 0x2E, 0x00, 0x00, 0x00, 0xA0, 0x00, 0xAF,
-              0xAB, 0xED, 0x02, 0x2E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAF,
-              0xAB, 0xEF, 0x02, 0x2E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAF,
-              0xAB, 0xEC, 0x01, 0x00, 0x00, 0x2E, 0x00, 0x00, 0xA0, 0x00, 0xAF});
+    return B({0xAB, 0xAC, 0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x55, 0x00, 0xAF, 0xAB, 0xEA, 0x01, 0x00, 0x03, 0x2E,
+              0x00, 0x00, 0xA0, 0x00, 0xAF, 0xAB, 0xEB, 0x09, 0x07, 0x2E, 0x00, 0x00, 0x00, 0xA0, 0x00, 0xAF, 0xAB,
+              0xED, 0x02, 0x2E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAF, 0xAB, 0xEF, 0x02, 0x2E, 0x00, 0x00, 0x00,
+              0x00, 0x00, 0x00, 0xAF, 0xAB, 0xEC, 0x01, 0x00, 0x00, 0x2E, 0x00, 0x00, 0xA0, 0x00, 0xAF});
 }
 
 // No continuous measurements get in the way of byte-exact checks.
@@ -180,16 +184,19 @@ bool ParseMeasurement(const QByteArray& frame, Measurement& m, QString& why)
     m = {};
     for (int i = 1; i <= 6; ++i) {
         const int b = At(frame, i);
-        if (b <= 9) m.text += QChar('0' + b);
-        else if (b == 0x2E || b == 0x20 || b == 0x2D) m.text += QChar(b);
-        else return false;
+        if (b <= 9)
+            m.text += QChar('0' + b);
+        else if (b == 0x2E || b == 0x20 || b == 0x2D)
+            m.text += QChar(b);
+        else
+            return false;
     }
     if (m.text.count('.') != 1 || m.text.indexOf(QRegularExpression("[ -]"), 1) > 0) return false;
     m.unit = At(frame, 7);
     m.sort = At(frame, 8);
     m.status = At(frame, 9);
-    return m.unit >= 0xA0 && m.unit <= 0xA4 && QList<int>{0xB0, 0xB1, 0xB2, 0xB4}.contains(m.sort)
-        && QList<int>{0x00, 0xC1, 0xC2, 0xC3}.contains(m.status);
+    return m.unit >= 0xA0 && m.unit <= 0xA4 && QList<int>{0xB0, 0xB1, 0xB2, 0xB4}.contains(m.sort) &&
+           QList<int>{0x00, 0xC1, 0xC2, 0xC3}.contains(m.status);
 }
 
 // "97.000" -> 970000 with four decimals; integer maths so limit values compare exactly.
@@ -261,16 +268,24 @@ void TestMeterSim::switchCommands_data()
     QTest::newRow("zero on") << ext << cmd(0xD9, 0x55) << "zero=on" << status(0x55, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x55);
     QTest::newRow("zero on, stale bytes") << ext << B({0xAB, 0xD9, 0x55, 2, 3, 4, 5, 6, 0xAF, 0, 0xAF}) << "zero=on"
                                           << status(0x55, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x55);
-    QTest::newRow("sorting off") << ext << cmd(0xDA, 0x5A) << "sorting=off" << status(0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x55);
-    QTest::newRow("beeper on") << ext << cmd(0xDB, 0x55) << "beeper=on" << status(0x5A, 0x55, 0x55, 0x5A, 0x5A, 0x5A, 0x55);
-    QTest::newRow("display % is 55") << ext << cmd(0xDF, 0x55) << "display=%" << status(0x5A, 0x55, 0x5A, 0x55, 0x5A, 0x5A, 0x55);
+    QTest::newRow("sorting off") << ext << cmd(0xDA, 0x5A) << "sorting=off"
+                                 << status(0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x55);
+    QTest::newRow("beeper on") << ext << cmd(0xDB, 0x55) << "beeper=on"
+                               << status(0x5A, 0x55, 0x55, 0x5A, 0x5A, 0x5A, 0x55);
+    QTest::newRow("display % is 55") << ext << cmd(0xDF, 0x55) << "display=%"
+                                     << status(0x5A, 0x55, 0x5A, 0x55, 0x5A, 0x5A, 0x55);
     QTest::newRow("display R is 5A") << ext + ",display=%" << cmd(0xDF, 0x5A) << "display=R"
                                      << status(0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x55);
-    QTest::newRow("speed fast") << ext << cmd(0xDE, 0x55) << "speed=fast" << status(0x5A, 0x55, 0x5A, 0x5A, 0x55, 0x5A, 0x55);
-    QTest::newRow("mode lock") << ext << cmd(0xDD, 0x55) << "mode=lock" << status(0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x55, 0x55);
-    QTest::newRow("trigger int") << ext << cmd(0xDC, 0x5A) << "trigger=int" << status(0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A);
-    QTest::newRow("trigger ext") << "trigger=int" << cmd(0xDC, 0x55) << "trigger=ext" << status(0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x55);
-    QTest::newRow("other switch byte ignored") << ext << cmd(0xDA, 0x00) << "sorting=on" << status(0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x55);
+    QTest::newRow("speed fast") << ext << cmd(0xDE, 0x55) << "speed=fast"
+                                << status(0x5A, 0x55, 0x5A, 0x5A, 0x55, 0x5A, 0x55);
+    QTest::newRow("mode lock") << ext << cmd(0xDD, 0x55) << "mode=lock"
+                               << status(0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x55, 0x55);
+    QTest::newRow("trigger int") << ext << cmd(0xDC, 0x5A) << "trigger=int"
+                                 << status(0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A);
+    QTest::newRow("trigger ext") << "trigger=int" << cmd(0xDC, 0x55) << "trigger=ext"
+                                 << status(0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x55);
+    QTest::newRow("other switch byte ignored")
+        << ext << cmd(0xDA, 0x00) << "sorting=on" << status(0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x55);
 }
 
 void TestMeterSim::switchCommands()
@@ -294,25 +309,28 @@ void TestMeterSim::settingCommands_data()
 {
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QString>("expectedState");
-    QTest::addColumn<int>("reportIndex");   // position in the refresh answer
+    QTest::addColumn<int>("reportIndex");  // position in the refresh answer
     QTest::addColumn<QByteArray>("expectedReport");
 
     QTest::newRow("upper 12.345 ohm") << B({0xAB, 0xEA, 1, 2, 0x2E, 3, 4, 5, 0xA1, 0, 0xAF}) << "upper=12.345:A1" << 1
                                       << B({0xAB, 0xEA, 1, 2, 0x2E, 3, 4, 0, 0xA1, 0, 0xAF});
     QTest::newRow("lower 0.5000 kohm") << B({0xAB, 0xEB, 0, 0x2E, 5, 0, 0, 0, 0xA2, 0, 0xAF}) << "lower=0.5000:A2" << 2
                                        << B({0xAB, 0xEB, 0, 0x2E, 5, 0, 0, 0, 0xA2, 0, 0xAF});
-    QTest::newRow("nominal 4567.8 mohm") << B({0xAB, 0xEC, 4, 5, 6, 7, 0x2E, 8, 0xA0, 0, 0xAF}) << "nominal=4567.8:A0" << 5
-                                         << B({0xAB, 0xEC, 4, 5, 6, 7, 0x2E, 0, 0xA0, 0, 0xAF});
+    QTest::newRow("nominal 4567.8 mohm") << B({0xAB, 0xEC, 4, 5, 6, 7, 0x2E, 8, 0xA0, 0, 0xAF}) << "nominal=4567.8:A0"
+                                         << 5 << B({0xAB, 0xEC, 4, 5, 6, 7, 0x2E, 0, 0xA0, 0, 0xAF});
     // Bytes 7 and 8 of a percentage command are whatever the host's buffer held.
-    QTest::newRow("percent upper 47.56") << B({0xAB, 0xED, 4, 7, 0x2E, 5, 6, 0x00, 0xA1, 0, 0xAF}) << "pupper=47.56" << 3
-                                         << B({0xAB, 0xED, 4, 7, 0x2E, 5, 6, 0, 0, 0, 0xAF});
-    QTest::newRow("percent lower 0.500") << B({0xAB, 0xEF, 0, 0x2E, 5, 0, 0, 0x03, 0xA0, 0, 0xAF}) << "plower=0.500" << 4
-                                         << B({0xAB, 0xEF, 0, 0x2E, 5, 0, 0, 0, 0, 0, 0xAF});
+    QTest::newRow("percent upper 47.56") << B({0xAB, 0xED, 4, 7, 0x2E, 5, 6, 0x00, 0xA1, 0, 0xAF}) << "pupper=47.56"
+                                         << 3 << B({0xAB, 0xED, 4, 7, 0x2E, 5, 6, 0, 0, 0, 0xAF});
+    QTest::newRow("percent lower 0.500") << B({0xAB, 0xEF, 0, 0x2E, 5, 0, 0, 0x03, 0xA0, 0, 0xAF}) << "plower=0.500"
+                                         << 4 << B({0xAB, 0xEF, 0, 0x2E, 5, 0, 0, 0, 0, 0, 0xAF});
     const QByteArray defaultUpper = B({0xAB, 0xEA, 1, 0, 3, 0x2E, 0, 0, 0xA0, 0, 0xAF});
-    QTest::newRow("two points ignored") << B({0xAB, 0xEA, 1, 0x2E, 0x2E, 0, 0, 0, 0xA0, 0, 0xAF}) << "upper=103.00:A0" << 1 << defaultUpper;
-    QTest::newRow("no point ignored") << B({0xAB, 0xEA, 9, 9, 9, 9, 9, 0, 0xA0, 0, 0xAF}) << "upper=103.00:A0" << 1 << defaultUpper;
-    QTest::newRow("character codes ignored") << B({0xAB, 0xEC, 0x31, 0x30, 0x30, 0x2E, 0x30, 0x30, 0xA0, 0, 0xAF})
-                                             << "nominal=100.00:A0" << 5 << B({0xAB, 0xEC, 1, 0, 0, 0x2E, 0, 0, 0xA0, 0, 0xAF});
+    QTest::newRow("two points ignored") << B({0xAB, 0xEA, 1, 0x2E, 0x2E, 0, 0, 0, 0xA0, 0, 0xAF}) << "upper=103.00:A0"
+                                        << 1 << defaultUpper;
+    QTest::newRow("no point ignored") << B({0xAB, 0xEA, 9, 9, 9, 9, 9, 0, 0xA0, 0, 0xAF}) << "upper=103.00:A0" << 1
+                                      << defaultUpper;
+    QTest::newRow("character codes ignored")
+        << B({0xAB, 0xEC, 0x31, 0x30, 0x30, 0x2E, 0x30, 0x30, 0xA0, 0, 0xAF}) << "nominal=100.00:A0" << 5
+        << B({0xAB, 0xEC, 1, 0, 0, 0x2E, 0, 0, 0xA0, 0, 0xAF});
     QTest::newRow("unit % ignored") << B({0xAB, 0xEB, 5, 0x2E, 0, 0, 0, 0, 0xA4, 0, 0xAF}) << "lower=97.000:A0" << 2
                                     << B({0xAB, 0xEB, 9, 7, 0x2E, 0, 0, 0, 0xA0, 0, 0xAF});
 }
@@ -325,7 +343,7 @@ void TestMeterSim::settingCommands()
     QFETCH(QByteArray, expectedReport);
     Sim sim;
     QVERIFY(sim.start(kQuiet));
-    sim.send(command + command);   // the host sends every setting twice
+    sim.send(command + command);  // the host sends every setting twice
     QVERIFY(sim.handled(command));
     QVERIFY(sim.handled(command));
     QVERIFY2(sim.state().contains(" " + expectedState + " "), qPrintable(expectedState));
@@ -366,12 +384,12 @@ void TestMeterSim::measurements_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("setup");
     QTest::addColumn<int>("check");
-    const QByteArray lowLimits = B({0xAB, 0xEA, 0, 0x2E, 0, 0, 1, 0, 0xA0, 0, 0xAF})    // upper 0.0010 mOhm
-                               + B({0xAB, 0xEB, 0, 0x2E, 0, 0, 0, 0, 0xA0, 0, 0xAF});   // lower 0.0000 mOhm
+    const QByteArray lowLimits = B({0xAB, 0xEA, 0, 0x2E, 0, 0, 1, 0, 0xA0, 0, 0xAF})     // upper 0.0010 mOhm
+                                 + B({0xAB, 0xEB, 0, 0x2E, 0, 0, 0, 0, 0xA0, 0, 0xAF});  // lower 0.0000 mOhm
     QTest::newRow("direct, default limits") << kQuiet << QByteArray() << int(ByDirectLimits);
     QTest::newRow("direct, limits below every reading") << kQuiet << lowLimits + lowLimits << int(AllHigh);
-    QTest::newRow("percent, default limits") << QStringList{"--state", "trigger=ext,display=%", "--seed", "3"} << QByteArray()
-                                             << int(ByPercentLimits);
+    QTest::newRow("percent, default limits")
+        << QStringList{"--state", "trigger=ext,display=%", "--seed", "3"} << QByteArray() << int(ByPercentLimits);
     QTest::newRow("sorting off") << QStringList{"--state", "trigger=ext,sorting=off"} << QByteArray() << int(NoSort);
     QTest::newRow("status codes") << kQuiet + QStringList{"--status-codes", "1"} << QByteArray() << int(StatusCodes);
 }
@@ -398,8 +416,10 @@ void TestMeterSim::measurements()
         Measurement m;
         QString why;
         QVERIFY2(ParseMeasurement(stream.mid(i * 11, 11), m, why), qPrintable(why));
-        if (check == StatusCodes) QVERIFY2(m.status >= 0xC1 && m.status <= 0xC3, qPrintable(why));
-        else QCOMPARE(m.status, 0x00);
+        if (check == StatusCodes)
+            QVERIFY2(m.status >= 0xC1 && m.status <= 0xC3, qPrintable(why));
+        else
+            QCOMPARE(m.status, 0x00);
         sorts.insert(m.sort);
         if (check == ByPercentLimits) {
             QCOMPARE(m.unit, 0xA4);
@@ -408,7 +428,7 @@ void TestMeterSim::measurements()
             QVERIFY2(m.sort == expected, qPrintable(why));
         } else {
             QVERIFY2(m.unit == 0xA0 && !m.text.contains(' ') && !m.text.contains('-'), qPrintable(why));
-            const qint64 reading = Scaled(m.text, 4);   // 0.0001 mOhm
+            const qint64 reading = Scaled(m.text, 4);  // 0.0001 mOhm
             int expected = reading > 1030000 ? 0xB0 : reading < 970000 ? 0xB2 : 0xB1;
             if (check == AllHigh) expected = 0xB0;
             if (check == NoSort) expected = 0xB4;
@@ -425,7 +445,7 @@ void TestMeterSim::triggerSources()
     QVERIFY(sim.start({"--state", "trigger=ext", "--slow-ms", "50"}));
     Measurement m;
     QString why;
-    sim.command("");   // Enter: external trigger
+    sim.command("");  // Enter: external trigger
     QVERIFY2(ParseMeasurement(sim.read(11), m, why), qPrintable(why));
     const QByteArray single = B({0xAB, 0x9D, 0, 0, 0, 0, 0, 0, 0, 0, 0xAF});
     sim.send(single);
@@ -433,15 +453,14 @@ void TestMeterSim::triggerSources()
 
     sim.command("set trigger int");
     QCOMPARE(Hex(sim.read(11)), Hex(B({0xAB, 0xAC, 0x5A, 0x55, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x00, 0xAF})));
-    for (int i = 0; i < 3; ++i)   // continuous now, with no request
+    for (int i = 0; i < 3; ++i)  // continuous now, with no request
         QVERIFY2(ParseMeasurement(sim.read(11), m, why), qPrintable(why));
     sim.command("trigger");
     QVERIFY(!sim.waitFor("# trigger ignored: internal trigger", true).isEmpty());
 
     Sim periodic;
     QVERIFY(periodic.start({"--state", "trigger=ext", "--trigger-every", "0.05"}));
-    for (int i = 0; i < 2; ++i)
-        QVERIFY2(ParseMeasurement(periodic.read(11), m, why), qPrintable(why));
+    for (int i = 0; i < 2; ++i) QVERIFY2(ParseMeasurement(periodic.read(11), m, why), qPrintable(why));
 }
 
 void TestMeterSim::frontPanelChanges()
@@ -464,7 +483,8 @@ void TestMeterSim::frontPanelChanges()
 void TestMeterSim::faultyStreamKeepsEveryFrame()
 {
     Sim sim;
-    QVERIFY(sim.start({"--chunked", "--garbage", "--back-to-back", "--fast-ms", "20", "--state", "speed=fast", "--seed", "11"}));
+    QVERIFY(sim.start(
+        {"--chunked", "--garbage", "--back-to-back", "--fast-ms", "20", "--state", "speed=fast", "--seed", "11"}));
     for (int i = 0; i < 20; ++i) QVERIFY(!sim.waitFor(" TX ").isEmpty());
     // Stop the stream; this status report is the last frame, and reading up to it gets everything.
     sim.command("set trigger ext");
@@ -489,7 +509,7 @@ void TestMeterSim::faultyStreamKeepsEveryFrame()
         framed += frame.size();
     }
     QCOMPARE(at, stream.size());
-    QVERIFY(stream.size() > framed);   // garbage was really there
+    QVERIFY(stream.size() > framed);  // garbage was really there
 }
 
 void TestMeterSim::deviceOption()
@@ -502,10 +522,10 @@ void TestMeterSim::deviceOption()
     {
         Sim sim;
         QVERIFY(sim.start(kQuiet + QStringList{"--device", name}, master));
-        QVERIFY(!sim.waitFor("# seed", true).isEmpty());   // the line is set up
+        QVERIFY(!sim.waitFor("# seed", true).isEmpty());  // the line is set up
         sim.send(kCleanRefresh);
         QCOMPARE(Hex(sim.read(66)), Hex(DefaultRefreshAnswer()));
-    }   // Sim closes the master
+    }  // Sim closes the master
     close(slave);
 }
 
@@ -514,7 +534,7 @@ void TestMeterSim::linkFollowsThePty()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString link = dir.filePath("meter");
-    QVERIFY(QFile::link("/nonexistent", link));   // an old link is replaced
+    QVERIFY(QFile::link("/nonexistent", link));  // an old link is replaced
     Sim sim;
     QVERIFY(sim.start(kQuiet + QStringList{"--link", link}));
     QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path());

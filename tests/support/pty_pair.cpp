@@ -4,13 +4,13 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <stdexcept>
 
 namespace testing_support {
 
@@ -100,8 +100,10 @@ PortOverride::PortOverride(const PtyPair& pair)
 
 PortOverride::~PortOverride()
 {
-    if (hadPrevious_) qputenv("QMR4070_PORT", previous_);
-    else qunsetenv("QMR4070_PORT");
+    if (hadPrevious_)
+        qputenv("QMR4070_PORT", previous_);
+    else
+        qunsetenv("QMR4070_PORT");
 }
 
 QByteArray Bytes(std::initializer_list<int> values)

@@ -27,7 +27,7 @@ public:
 
 private:
     int master_ = -1;
-    int slaveKeeper_ = -1;   // keeps the pair alive while the program has the port closed
+    int slaveKeeper_ = -1;  // keeps the pair alive while the program has the port closed
     QString slavePath_;
 };
 

@@ -2,13 +2,13 @@
 
 #include "log.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace meter {
 
@@ -64,7 +64,11 @@ std::optional<Line> Line::OpenDevice(const std::string& path, std::string& error
 }
 
 Line::Line(Line&& other) noexcept
-    : fd_(other.fd_), pty_(other.pty_), queue_(std::move(other.queue_)), nextWrite_(other.nextWrite_), blocked_(other.blocked_)
+    : fd_(other.fd_),
+      pty_(other.pty_),
+      queue_(std::move(other.queue_)),
+      nextWrite_(other.nextWrite_),
+      blocked_(other.blocked_)
 {
     other.fd_ = -1;
 }
@@ -139,8 +143,10 @@ bool Line::Pump(Clock::time_point now, const Faults& faults, std::mt19937_64& ra
         }
         if (!segment.logged) {
             for (const Entry& entry : segment.entries) {
-                if (entry.frame) log.Frame("TX", entry.bytes);
-                else log.Note("# garbage " + Hex(entry.bytes));
+                if (entry.frame)
+                    log.Frame("TX", entry.bytes);
+                else
+                    log.Note("# garbage " + Hex(entry.bytes));
             }
             segment.logged = true;
         }
@@ -182,7 +188,7 @@ long Line::Read(std::uint8_t* buffer, std::size_t size)
     const ssize_t n = read(fd_, buffer, size);
     if (n >= 0) return n;
     if (errno == EAGAIN || errno == EINTR) return 0;
-    if (pty_ && errno == EIO) return 0;   // nobody has the slave open
+    if (pty_ && errno == EIO) return 0;  // nobody has the slave open
     return -1;
 }
 

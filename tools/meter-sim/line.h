@@ -54,7 +54,7 @@ public:
 
 private:
     struct Entry {
-        bool frame;   // false: garbage bytes
+        bool frame;  // false: garbage bytes
         Bytes bytes;
     };
     struct Segment {

@@ -12,7 +12,7 @@ class Log {
 public:
     explicit Log(std::FILE* out) : out_(out) {}
     void Frame(const char* direction, const Bytes& bytes);
-    void Note(const std::string& line);   // already starts with "#"
+    void Note(const std::string& line);  // already starts with "#"
 
 private:
     std::FILE* out_;

@@ -3,13 +3,13 @@
 #include "options.h"
 #include "simulator.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <random>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace meter;
 
@@ -28,16 +28,18 @@ int main(int argc, char** argv)
 
     std::string error;
     std::string path;
-    std::optional<Line> line = options.device.empty() ? Line::OpenPty(path, error) : Line::OpenDevice(options.device, error);
+    std::optional<Line> line =
+        options.device.empty() ? Line::OpenPty(path, error) : Line::OpenDevice(options.device, error);
     if (!line) {
         std::fprintf(stderr, "qmr4070-sim: %s\n", error.c_str());
         return 1;
     }
     if (options.device.empty()) {
         if (!options.link.empty()) {
-            struct stat info{};
+            struct stat info {};
             if (lstat(options.link.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) {
-                std::fprintf(stderr, "qmr4070-sim: %s exists and is not a symlink; not replacing it\n", options.link.c_str());
+                std::fprintf(stderr, "qmr4070-sim: %s exists and is not a symlink; not replacing it\n",
+                             options.link.c_str());
                 return 1;
             }
             unlink(options.link.c_str());
@@ -63,7 +65,8 @@ int main(int argc, char** argv)
         std::setvbuf(log, nullptr, _IOLBF, 0);
     }
     if (!options.seedGiven)
-        options.seed = std::random_device{}() ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+        options.seed = std::random_device{}() ^
+                       static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 
     std::fprintf(log, "# seed %llu\n", static_cast<unsigned long long>(options.seed));
     std::fprintf(log, "# initial %s\n", StateLine(options.state).substr(6).c_str());

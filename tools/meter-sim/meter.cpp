@@ -55,9 +55,12 @@ std::string ApplyStateItem(MeterState& state, const std::string& key, const std:
 {
     if (const SwitchInfo* info = FindSwitch(key)) {
         const std::string v = Lower(value);
-        if (v == Lower(info->first)) state.*(info->flag) = true;
-        else if (v == Lower(info->second)) state.*(info->flag) = false;
-        else return key + " takes " + info->first + " or " + info->second;
+        if (v == Lower(info->first))
+            state.*(info->flag) = true;
+        else if (v == Lower(info->second))
+            state.*(info->flag) = false;
+        else
+            return key + " takes " + info->first + " or " + info->second;
         return {};
     }
     if (key == "upper") return ParseSetting(state.upper, value);
@@ -69,7 +72,8 @@ std::string ApplyStateItem(MeterState& state, const std::string& key, const std:
         return {};
     }
     if (key == "code") {
-        const bool hex = value.size() == 6 && std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isxdigit(c); });
+        const bool hex = value.size() == 6 &&
+                         std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isxdigit(c); });
         if (!hex) return "code must be six hexadecimal digits";
         state.code = value;
         return {};
@@ -114,8 +118,7 @@ Bytes Meter::StatusReport() const
     Bytes frame(kFrameLength, 0x00);
     frame[0] = kFrameStart;
     frame[1] = kStatusReport;
-    for (std::size_t i = 0; i < 7; ++i)
-        frame[2 + i] = state_.*(kSwitches[i].flag) ? kSwitchFirst : kSwitchSecond;
+    for (std::size_t i = 0; i < 7; ++i) frame[2 + i] = state_.*(kSwitches[i].flag) ? kSwitchFirst : kSwitchSecond;
     frame[10] = kFrameEnd;
     return frame;
 }
@@ -133,8 +136,7 @@ std::optional<Bytes> Meter::SettingReportFor(const std::string& key) const
 std::vector<Bytes> Meter::RefreshAnswer() const
 {
     std::vector<Bytes> frames{StatusReport()};
-    for (const char* key : {"upper", "lower", "pupper", "plower", "nominal"})
-        frames.push_back(*SettingReportFor(key));
+    for (const char* key : {"upper", "lower", "pupper", "plower", "nominal"}) frames.push_back(*SettingReportFor(key));
     return frames;
 }
 
@@ -191,7 +193,8 @@ Answer Meter::Handle(const Bytes& frame)
     }
     for (const auto& info : kSwitches)
         if (code == info.command) return HandleSwitch(info, frame[2]);
-    if (code == kUpperLimit || code == kLowerLimit || code == kNominal || code == kPercentUpper || code == kPercentLower)
+    if (code == kUpperLimit || code == kLowerLimit || code == kNominal || code == kPercentUpper ||
+        code == kPercentLower)
         return HandleSetting(frame);
     answer.notes.push_back("# unknown command " + Hex(&code, 1) + " ignored");
     return answer;

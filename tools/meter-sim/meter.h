@@ -20,10 +20,10 @@ struct MeterState {
     bool zero = false;
     bool sorting = true;
     bool beeper = false;
-    bool percent = false;    // display: "%" (true) or "R"
-    bool fast = false;       // speed
-    bool lock = false;       // range mode
-    bool external = false;   // trigger source
+    bool percent = false;   // display: "%" (true) or "R"
+    bool fast = false;      // speed
+    bool lock = false;      // range mode
+    bool external = false;  // trigger source
     Setting upper{"103.00", kUnitMilliOhm};
     Setting lower{"97.000", kUnitMilliOhm};
     Setting nominal{"100.00", kUnitMilliOhm};
@@ -36,8 +36,8 @@ struct SwitchInfo {
     const char* key;
     std::uint8_t command;
     bool MeterState::*flag;
-    const char* first;    // name of the 0x55 item
-    const char* second;   // name of the 0x5A item
+    const char* first;   // name of the 0x55 item
+    const char* second;  // name of the 0x5A item
 };
 
 // In status report order (bytes 2..8).
@@ -54,8 +54,8 @@ bool IsSwitchKey(const std::string& key);
 
 struct Answer {
     std::vector<Bytes> frames;
-    std::vector<std::string> notes;   // for the log
-    bool identity = false;            // the answer belongs to the login exchange
+    std::vector<std::string> notes;  // for the log
+    bool identity = false;           // the answer belongs to the login exchange
 };
 
 class Meter {

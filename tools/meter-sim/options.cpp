@@ -118,8 +118,9 @@ std::string ParseOptions(int argc, char** argv, Options& options)
         } else if (name == "--exit-on-eof") {
             error = flag(options.exitOnEof);
         } else {
-            static const char* const kTakesValue[] = {"--device", "--link", "--log", "--code", "--state", "--trigger-every",
-                                                      "--status-codes", "--seed", "--fast-ms", "--slow-ms"};
+            static const char* const kTakesValue[] = {"--device",  "--link",          "--log",          "--code",
+                                                      "--state",   "--trigger-every", "--status-codes", "--seed",
+                                                      "--fast-ms", "--slow-ms"};
             if (std::find(std::begin(kTakesValue), std::end(kTakesValue), name) == std::end(kTakesValue))
                 return "unknown option " + name + " (see --help)";
             const char* v = value();
@@ -135,7 +136,8 @@ std::string ParseOptions(int argc, char** argv, Options& options)
             } else if (name == "--state") {
                 error = ApplyStateList(options.state, v);
             } else if (name == "--trigger-every") {
-                if (!ParseDouble(v, 0.001, 86400, options.triggerEverySeconds)) error = "--trigger-every takes seconds > 0";
+                if (!ParseDouble(v, 0.001, 86400, options.triggerEverySeconds))
+                    error = "--trigger-every takes seconds > 0";
             } else if (name == "--status-codes") {
                 if (!ParseDouble(v, 0, 1, options.statusCodeChance)) error = "--status-codes takes a probability 0..1";
             } else if (name == "--seed") {
@@ -144,16 +146,21 @@ std::string ParseOptions(int argc, char** argv, Options& options)
                 if (end == v || *end) error = "--seed takes a whole number";
                 options.seedGiven = true;
             } else if (name == "--fast-ms") {
-                if (ParseInt(v, 1, 3600000, n)) options.fastMs = static_cast<int>(n);
-                else error = "--fast-ms takes milliseconds > 0";
+                if (ParseInt(v, 1, 3600000, n))
+                    options.fastMs = static_cast<int>(n);
+                else
+                    error = "--fast-ms takes milliseconds > 0";
             } else if (name == "--slow-ms") {
-                if (ParseInt(v, 1, 3600000, n)) options.slowMs = static_cast<int>(n);
-                else error = "--slow-ms takes milliseconds > 0";
+                if (ParseInt(v, 1, 3600000, n))
+                    options.slowMs = static_cast<int>(n);
+                else
+                    error = "--slow-ms takes milliseconds > 0";
             }
         }
         if (!error.empty()) return error;
     }
-    if (!options.device.empty() && !options.link.empty()) return "--link only goes with a pseudo-terminal, not --device";
+    if (!options.device.empty() && !options.link.empty())
+        return "--link only goes with a pseudo-terminal, not --device";
     return {};
 }
 

@@ -10,8 +10,8 @@
 namespace meter {
 
 struct Options {
-    std::string device;   // empty: open a pseudo-terminal
-    std::string link;     // symlink to the pty slave
+    std::string device;  // empty: open a pseudo-terminal
+    std::string link;    // symlink to the pty slave
     MeterState state;
     double triggerEverySeconds = 0;
     double statusCodeChance = 0;

@@ -34,8 +34,14 @@ std::optional<Bytes> ParseHex(std::string_view text)
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
-        if (c == ' ' || c == ',' || c == '\t') { ++i; continue; }
-        if (c == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) { i += 2; continue; }
+        if (c == ' ' || c == ',' || c == '\t') {
+            ++i;
+            continue;
+        }
+        if (c == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+            i += 2;
+            continue;
+        }
         if (i + 1 >= text.size()) return std::nullopt;
         const int high = HexDigit(text[i]);
         const int low = HexDigit(text[i + 1]);
@@ -49,14 +55,14 @@ std::optional<Bytes> ParseHex(std::string_view text)
 std::uint8_t ValueByte(char c)
 {
     if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
-    return static_cast<std::uint8_t>(c);   // '.', ' ' and '-' travel as themselves
+    return static_cast<std::uint8_t>(c);  // '.', ' ' and '-' travel as themselves
 }
 
 bool IsSettingText(std::string_view text, std::size_t maxLength)
 {
     if (text.empty() || text.size() > maxLength) return false;
     if (std::count(text.begin(), text.end(), '.') != 1) return false;
-    if (text.size() == 1) return false;   // a lone point
+    if (text.size() == 1) return false;  // a lone point
     return std::all_of(text.begin(), text.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
 }
 
@@ -64,9 +70,12 @@ std::optional<std::string> DecodeSettingField(const std::uint8_t* data, std::siz
 {
     std::string text;
     for (std::size_t i = 0; i < count; ++i) {
-        if (data[i] <= 9) text += static_cast<char>('0' + data[i]);
-        else if (data[i] == '.') text += '.';
-        else return std::nullopt;
+        if (data[i] <= 9)
+            text += static_cast<char>('0' + data[i]);
+        else if (data[i] == '.')
+            text += '.';
+        else
+            return std::nullopt;
     }
     if (!IsSettingText(text, count)) return std::nullopt;
     return text;
@@ -80,7 +89,7 @@ std::optional<Fixed> ParseDecimal(std::string_view text, int fractionDigits)
         text.remove_prefix(1);
     }
     Fixed value = 0;
-    int fraction = -1;   // digits seen after the point, -1 before it
+    int fraction = -1;  // digits seen after the point, -1 before it
     bool anyDigit = false;
     for (char c : text) {
         if (c == '.') {
@@ -90,7 +99,7 @@ std::optional<Fixed> ParseDecimal(std::string_view text, int fractionDigits)
         }
         if (c < '0' || c > '9') return std::nullopt;
         anyDigit = true;
-        if (fraction >= fractionDigits) continue;   // finer than we keep: truncated
+        if (fraction >= fractionDigits) continue;  // finer than we keep: truncated
         value = value * 10 + (c - '0');
         if (fraction >= 0) ++fraction;
     }
@@ -138,7 +147,7 @@ Reading FormatResistance(double ohms)
     std::uint8_t unit = kUnitMilliOhm;
     while (unit < kUnitMegaOhm && ohms / OhmsPerUnit(unit) >= 1000.0) ++unit;
     std::string text = FitDecimal(ohms / OhmsPerUnit(unit), 6);
-    if (text.empty()) text = "9999.9";   // the meter's ceiling
+    if (text.empty()) text = "9999.9";  // the meter's ceiling
     return {text, unit};
 }
 
@@ -177,7 +186,7 @@ Bytes SettingReport(std::uint8_t code, std::string_view text, std::uint8_t unit)
 {
     Bytes frame = EmptyFrame();
     frame[1] = code;
-    PutValue(frame, 2, text, 5);   // reports carry one character fewer than commands
+    PutValue(frame, 2, text, 5);  // reports carry one character fewer than commands
     frame[8] = unit;
     return frame;
 }

@@ -33,7 +33,7 @@ constexpr std::uint8_t kPercentLower = 0xEF;
 // Meter -> host.
 constexpr std::uint8_t kStatusReport = 0xAC;
 
-constexpr std::uint8_t kSwitchFirst = 0x55;   // item "on" / fast / lock / ext, but "%" for display
+constexpr std::uint8_t kSwitchFirst = 0x55;  // item "on" / fast / lock / ext, but "%" for display
 constexpr std::uint8_t kSwitchSecond = 0x5A;
 
 constexpr std::uint8_t kUnitMilliOhm = 0xA0;
@@ -70,7 +70,7 @@ std::optional<Fixed> PercentUnits(std::string_view text);
 double OhmsPerUnit(std::uint8_t unit);
 
 struct Reading {
-    std::string text;   // exactly six value characters
+    std::string text;  // exactly six value characters
     std::uint8_t unit;
 };
 // Picks the unit that shows the most digits in six characters with a point.
@@ -96,7 +96,7 @@ public:
     struct Piece {
         Kind kind;
         Bytes bytes;
-        std::string why;   // for junk
+        std::string why;  // for junk
     };
 
     void Feed(const std::uint8_t* data, std::size_t count);

@@ -1,11 +1,11 @@
 #include "simulator.h"
 
+#include <poll.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <poll.h>
-#include <unistd.h>
 #include <utility>
 
 namespace meter {
@@ -47,10 +47,7 @@ void Simulator::Answer(const std::string& line)
     std::fflush(stdout);
 }
 
-void Simulator::Send(const std::vector<Bytes>& frames, bool plain)
-{
-    line_.Send(frames, faults_, random_, plain);
-}
+void Simulator::Send(const std::vector<Bytes>& frames, bool plain) { line_.Send(frames, faults_, random_, plain); }
 
 void Simulator::MeasurementDue()
 {
@@ -69,9 +66,11 @@ void Simulator::Schedule(Clock::time_point now)
     const auto period = std::chrono::milliseconds(state.fast ? options_.fastMs : options_.slowMs);
     nextContinuous_.reset();
     nextTrigger_.reset();
-    if (!state.external) nextContinuous_ = now + period;
+    if (!state.external)
+        nextContinuous_ = now + period;
     else if (options_.triggerEverySeconds > 0)
-        nextTrigger_ = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options_.triggerEverySeconds));
+        nextTrigger_ = now + std::chrono::duration_cast<Clock::duration>(
+                                 std::chrono::duration<double>(options_.triggerEverySeconds));
 }
 
 void Simulator::RunTimers(Clock::time_point now)
@@ -80,11 +79,12 @@ void Simulator::RunTimers(Clock::time_point now)
         if (!next || now < *next) return;
         MeasurementDue();
         *next += period;
-        if (*next <= now) *next = now + period;   // fell behind: don't burst to catch up
+        if (*next <= now) *next = now + period;  // fell behind: don't burst to catch up
     };
     const auto period = std::chrono::milliseconds(meter_.State().fast ? options_.fastMs : options_.slowMs);
     fire(nextContinuous_, period);
-    fire(nextTrigger_, std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options_.triggerEverySeconds)));
+    fire(nextTrigger_,
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options_.triggerEverySeconds)));
 }
 
 void Simulator::HandleFrame(const Bytes& frame)
@@ -112,8 +112,10 @@ void Simulator::ReadLine(Clock::time_point now)
         lastRx_ = now;
     }
     while (auto piece = rx_.Next()) {
-        if (piece->kind == FrameAssembler::Kind::Frame) HandleFrame(piece->bytes);
-        else log_.Note("# skipped " + Hex(piece->bytes) + " (" + piece->why + ")");
+        if (piece->kind == FrameAssembler::Kind::Frame)
+            HandleFrame(piece->bytes);
+        else
+            log_.Note("# skipped " + Hex(piece->bytes) + " (" + piece->why + ")");
     }
     if (rx_.HasPartial() && now - lastRx_ >= kStaleFrame)
         log_.Note("# incomplete frame dropped: " + Hex(rx_.TakePartial()));
@@ -146,8 +148,10 @@ void Simulator::SetCommand(const std::string& key, const std::string& value)
         log_.Note("# set: " + error);
         return;
     }
-    if (IsSwitchKey(key)) Send({meter_.StatusReport()});
-    else if (auto report = meter_.SettingReportFor(key)) Send({*report});
+    if (IsSwitchKey(key))
+        Send({meter_.StatusReport()});
+    else if (auto report = meter_.SettingReportFor(key))
+        Send({*report});
 }
 
 void Simulator::HandleCommand(const std::string& rawLine)
@@ -158,30 +162,36 @@ void Simulator::HandleCommand(const std::string& rawLine)
     const std::string rest = space == std::string::npos ? std::string() : Trim(line.substr(space + 1));
 
     if (word.empty() || word == "trigger") {
-        if (meter_.State().external) MeasurementDue();
-        else log_.Note("# trigger ignored: internal trigger");
+        if (meter_.State().external)
+            MeasurementDue();
+        else
+            log_.Note("# trigger ignored: internal trigger");
     } else if (word == "measure") {
         Send({meter_.TakeMeasurement()});
     } else if (word == "set") {
         const auto gap = rest.find(' ');
-        if (gap == std::string::npos) log_.Note("# set needs a key and a value");
-        else SetCommand(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
+        if (gap == std::string::npos)
+            log_.Note("# set needs a key and a value");
+        else
+            SetCommand(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
     } else if (word == "status") {
         Send({meter_.StatusReport()});
     } else if (word == "refresh") {
         Send(meter_.RefreshAnswer());
     } else if (word == "send") {
         const auto bytes = ParseHex(rest);
-        if (!bytes || bytes->empty()) log_.Note("# send needs hex bytes, e.g. send AB AD 00 00 00 00 00 00 00 00 AF");
-        else line_.SendRaw(*bytes);
+        if (!bytes || bytes->empty())
+            log_.Note("# send needs hex bytes, e.g. send AB AD 00 00 00 00 00 00 00 00 AF");
+        else
+            line_.SendRaw(*bytes);
     } else if (word == "faults") {
         const auto gap = rest.find(' ');
         const std::string which = rest.substr(0, gap);
         const std::string how = gap == std::string::npos ? std::string() : Trim(rest.substr(gap + 1));
-        bool* target = which == "chunked" ? &faults_.chunked
-                     : which == "garbage" ? &faults_.garbage
-                     : which == "back-to-back" ? &faults_.backToBack
-                     : nullptr;
+        bool* target = which == "chunked"        ? &faults_.chunked
+                       : which == "garbage"      ? &faults_.garbage
+                       : which == "back-to-back" ? &faults_.backToBack
+                                                 : nullptr;
         if (!target || (how != "on" && how != "off")) {
             log_.Note("# faults chunked|garbage|back-to-back on|off");
         } else {
@@ -209,7 +219,7 @@ int Simulator::Run()
     sigaddset(&stopSignals, SIGHUP);
     // Blocked except inside ppoll, so a signal can't slip in between the check and the wait.
     sigprocmask(SIG_BLOCK, &stopSignals, &original);
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);

@@ -28,7 +28,7 @@ private:
     void Send(const std::vector<Bytes>& frames, bool plain = false);
     void Schedule(Clock::time_point now);
     void RunTimers(Clock::time_point now);
-    void Answer(const std::string& line);   // command answers always go to stdout
+    void Answer(const std::string& line);  // command answers always go to stdout
 
     Options options_;
     std::mt19937_64 random_;
