@@ -10,6 +10,7 @@
 #include "radio_group.h"
 #include "serial_control.h"
 #include "summary_lines.h"
+#include "widget_factory.h"
 #include "window_set.h"
 
 #include <QAction>
@@ -25,25 +26,10 @@
 #include <QTimer>
 
 using namespace wire;
+using ui::MakeButton;
+using ui::MakeLabel;
 
 namespace {
-
-QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top, int width, int height, const QFont& font)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setGeometry(left, top, width, height);
-    label->setFont(font);
-    return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top, int width, int height,
-                        const QFont& font = ui::WindowFont())
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setGeometry(left, top, width, height);
-    button->setFont(font);
-    return button;
-}
 
 RadioGroup* MakeGroup(QWidget* parent, const QString& caption, const QStringList& items, int left, int top, int height)
 {
@@ -117,7 +103,8 @@ void TForm1::BuildControls()
     RadioGroup1 = MakeGroup(client, QStringLiteral("清零"), onOff, 16, 216, 65);
     RadioGroup2 = MakeGroup(client, QStringLiteral("分选"), onOff, 88, 216, 65);
     RadioGroup3 = MakeGroup(client, QStringLiteral("讯响"), onOff, 16, 304, 65);
-    RadioGroup4 = MakeGroup(client, QStringLiteral("显示"), {QStringLiteral("R"), QStringLiteral("%")}, 88, 304, 65);
+    RadioGroup4 = MakeGroup(client, QStringLiteral("显示"),
+                            {*DisplaySymbolOf(kDisplayItemR), *DisplaySymbolOf(kDisplayItemPercent)}, 88, 304, 65);
     RadioGroup5 = MakeGroup(client, QStringLiteral("速度"), {QStringLiteral("快"), QStringLiteral("慢")}, 16, 384, 65);
     RadioGroup6 =
         MakeGroup(client, QStringLiteral("方式"), {QStringLiteral("锁定"), QStringLiteral("自动")}, 88, 384, 65);
@@ -203,26 +190,11 @@ void TForm1::closeEvent(QCloseEvent* event)
     windows_.Login().close();
 }
 
-void TForm1::N1Click()
-{
-    windows_.DirectLimits().show();
-    windows_.PercentLimits().hide();
-    windows_.Nominal().hide();
-}
+void TForm1::N1Click() { windows_.ShowOnlySettingWindow(windows_.DirectLimits()); }
 
-void TForm1::N2Click()
-{
-    windows_.DirectLimits().hide();
-    windows_.PercentLimits().show();
-    windows_.Nominal().hide();
-}
+void TForm1::N2Click() { windows_.ShowOnlySettingWindow(windows_.PercentLimits()); }
 
-void TForm1::N3Click()
-{
-    windows_.DirectLimits().hide();
-    windows_.PercentLimits().hide();
-    windows_.Nominal().show();
-}
+void TForm1::N3Click() { windows_.ShowOnlySettingWindow(windows_.Nominal()); }
 
 // ---- Report handling ----
 
@@ -246,64 +218,54 @@ void TForm1::ComComm()
 void TForm1::HandleFrame(const Frame& frame)
 {
     const QString dateText = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    const Report report = DecodeReport(frame);
     QString sortText;
-    switch (KindOfReport(frame[1])) {
-    case ReportKind::Status: ApplyStatusReport(frame); break;
-    case ReportKind::Setting: ApplySettingReport(frame); break;
-    case ReportKind::Measurement: sortText = ApplyMeasurementReport(frame, dateText); break;
+    switch (report.kind) {
+    case ReportKind::Status: ApplyStatusReport(report); break;
+    case ReportKind::Setting: ApplySettingReport(report); break;
+    case ReportKind::Measurement: sortText = ApplyMeasurementReport(report, dateText); break;
     }
     Label4->setText(sortText);
     Label4->adjustSize();
 }
 
-void TForm1::ApplyStatusReport(const Frame& frame)
+void TForm1::ApplyStatusReport(const Report& report)
 {
-    for (int i = 0; i < static_cast<int>(kSwitchTable.size()); ++i) {
-        const SwitchInfo& info = kSwitchTable[i];
-        const uint8_t switchByte = frame[info.statusByte];
-        const auto item = ItemForSwitchByte(info, switchByte);
-        if (!item) continue;
-        // Setting a different item runs the group's click handler here, which echoes
-        // the switch to the meter before the next group is looked at.
-        SwitchGroup(i)->SetItemIndex(*item);
-        if (i == kDisplaySwitch) Label2->setText(switchByte == kSwitchOn ? QStringLiteral("%") : QStringLiteral("R"));
-    }
+    // A group whose item changes runs its click handler here, which echoes the switch
+    // to the meter (and, for the display switch, shows its symbol) before the next
+    // group is looked at. An unchanged display item already shows its symbol.
+    for (size_t i = 0; i < kSwitchTable.size(); ++i)
+        if (const auto item = ItemForSwitchByte(kSwitchTable[i], report.switchBytes[i]))
+            SwitchGroup(static_cast<int>(i))->SetItemIndex(*item);
 }
 
-void TForm1::ApplySettingReport(const Frame& frame)
+void TForm1::ApplySettingReport(const Report& report)
 {
-    const QString value = DecodeValueCharacters(QByteArrayView(reinterpret_cast<const char*>(frame.data()) + 2, 5));
-    const uint8_t unitCode = frame[8];
-    auto setResistance = [&](QLineEdit* edit, QComboBox* unit) {
-        if (unitCode >= 0xA0 && unitCode <= 0xA3) unit->setCurrentIndex(unitCode - 0xA0);
-        edit->setText(value);
-    };
-    switch (frame[1]) {
-    case kUpperDirectLimit: setResistance(windows_.DirectLimits().Edit1, windows_.DirectLimits().ComboBox1); break;
-    case kLowerDirectLimit: setResistance(windows_.DirectLimits().Edit2, windows_.DirectLimits().ComboBox2); break;
-    case kNominalValue: setResistance(windows_.Nominal().Edit1, windows_.Nominal().ComboBox1); break;
-    case kUpperPercentLimit: windows_.PercentLimits().Edit1->setText(value); break;
-    case kLowerPercentLimit: windows_.PercentLimits().Edit2->setText(value); break;
+    switch (report.code) {
+    case kUpperDirectLimit: windows_.DirectLimits().ShowReportedUpper(report.valueText, report.unitCode); break;
+    case kLowerDirectLimit: windows_.DirectLimits().ShowReportedLower(report.valueText, report.unitCode); break;
+    case kNominalValue: windows_.Nominal().ShowReportedNominal(report.valueText, report.unitCode); break;
+    case kUpperPercentLimit: windows_.PercentLimits().ShowReportedUpper(report.valueText); break;
+    case kLowerPercentLimit: windows_.PercentLimits().ShowReportedLower(report.valueText); break;
     default: break;
     }
 }
 
-QString TForm1::ApplyMeasurementReport(const Frame& frame, const QString& dateText)
+QString TForm1::ApplyMeasurementReport(const Report& report, const QString& dateText)
 {
-    const auto* bytes = reinterpret_cast<const char*>(frame.data());
-    Label5->setText(DecodeValueCharacters(QByteArrayView(bytes + 1, 6)) + UnitText(frame[7]));
+    Label5->setText(report.valueText + UnitText(report.unitCode));
 
     QString sortText;
-    if (const auto sort = SortText(frame[8])) {
+    if (const auto sort = SortText(report.sortCode)) {
         sortText = *sort;
-        ui::SetBackground(Label6, frame[8] == kSortHigh ? ui::kRed : ui::kWindow);
-        ui::SetBackground(Label7, frame[8] == kSortPass ? ui::kLime : ui::kWindow);
-        ui::SetBackground(Label8, frame[8] == kSortLow ? ui::kRed : ui::kWindow);
+        ui::SetBackground(Label6, report.sortCode == kSortHigh ? ui::kRed : ui::kWindow);
+        ui::SetBackground(Label7, report.sortCode == kSortPass ? ui::kLime : ui::kWindow);
+        ui::SetBackground(Label8, report.sortCode == kSortLow ? ui::kRed : ui::kWindow);
     }
-    if (const auto status = ReadingStatusText(frame[9])) Label5->setText(*status);
+    if (const auto status = ReadingStatusText(report.statusCode)) Label5->setText(*status);
 
     const QString readingText = Label5->text();
-    if (RadioGroup7->ItemIndex() == 0)
+    if (IsExternalTrigger(RadioGroup7->ItemIndex()))
         windows_.Recorder().Append({Edit3->text(), dateText, Label2->text(), readingText, sortText});
     return sortText;
 }
@@ -355,8 +317,8 @@ void TForm1::RadioGroup4Click()
 {
     Guarded([this] {
         const int item = RadioGroup4->ItemIndex();
-        if (item == 0 || item == 1) {
-            Label2->setText(item == 0 ? QStringLiteral("R") : QStringLiteral("%"));
+        if (const auto symbol = DisplaySymbolOf(item)) {
+            Label2->setText(*symbol);
             settings::RebuildSummaryLines(item, windows_.DirectLimits(), windows_.PercentLimits(), windows_.Nominal(),
                                           Label1, Label3);
         }

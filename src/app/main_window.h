@@ -100,9 +100,9 @@ private:
     void BuildMenu();
     void Guarded(const std::function<void()>& body);
     void HandleFrame(const wire::Frame& frame);
-    void ApplyStatusReport(const wire::Frame& frame);
-    void ApplySettingReport(const wire::Frame& frame);
-    QString ApplyMeasurementReport(const wire::Frame& frame, const QString& dateText);
+    void ApplyStatusReport(const wire::Report& report);
+    void ApplySettingReport(const wire::Report& report);
+    QString ApplyMeasurementReport(const wire::Report& report, const QString& dateText);
     void SendSwitchCommand(int switchIndex);
 
     WindowSet& windows_;

@@ -26,3 +26,9 @@ WindowSet::~WindowSet()
     main_.reset();
     login_.reset();
 }
+
+void WindowSet::ShowOnlySettingWindow(const QWidget& chosen)
+{
+    for (QWidget* window : std::initializer_list<QWidget*>{directLimits_.get(), percentLimits_.get(), nominal_.get()})
+        window->setVisible(window == &chosen);
+}

@@ -14,6 +14,7 @@ class TForm3;
 class TForm4;
 class TForm5;
 class TForm6;
+class QWidget;
 
 namespace ui {
 class MessageBoxes;
@@ -32,6 +33,9 @@ public:
     TForm3& PercentLimits() { return *percentLimits_; }
     TForm4& SearchResults() { return *searchResults_; }
     TForm5& Nominal() { return *nominal_; }
+
+    // Shows the chosen setting window and hides the other two.
+    void ShowOnlySettingWindow(const QWidget& chosen);
 
     wire::FrameBuffer& Buffer() { return buffer_; }
     ui::MessageBoxes& Boxes() { return boxes_; }

@@ -16,6 +16,15 @@ std::optional<uint8_t> SwitchByteForItem(const SwitchInfo& info, int itemIndex)
     return std::nullopt;
 }
 
+std::optional<QString> DisplaySymbolOf(int displayItem)
+{
+    if (displayItem == kDisplayItemR) return QStringLiteral("R");
+    if (displayItem == kDisplayItemPercent) return QStringLiteral("%");
+    return std::nullopt;
+}
+
+bool IsExternalTrigger(int triggerItem) { return triggerItem == kSwitchTable[kTriggerSwitch].itemForOn; }
+
 QString ByteText(uint8_t byte) { return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper(); }
 
 QString FrameText(const Frame& frame)
@@ -103,6 +112,37 @@ ReportKind KindOfReport(uint8_t byte1)
     case kNominalValue: return ReportKind::Setting;
     default: return ReportKind::Measurement;
     }
+}
+
+namespace {
+QString ValueTextOf(const Frame& frame, int first, int count)
+{
+    return DecodeValueCharacters(QByteArrayView(reinterpret_cast<const char*>(frame.data()) + first, count));
+}
+}  // namespace
+
+Report DecodeReport(const Frame& frame)
+{
+    Report report;
+    report.kind = KindOfReport(frame[1]);
+    switch (report.kind) {
+    case ReportKind::Status:
+        report.code = frame[1];
+        for (size_t i = 0; i < kSwitchTable.size(); ++i) report.switchBytes[i] = frame[kSwitchTable[i].statusByte];
+        break;
+    case ReportKind::Setting:
+        report.code = frame[1];
+        report.valueText = ValueTextOf(frame, 2, 5);
+        report.unitCode = frame[8];
+        break;
+    case ReportKind::Measurement:
+        report.valueText = ValueTextOf(frame, 1, 6);
+        report.unitCode = frame[7];
+        report.sortCode = frame[8];
+        report.statusCode = frame[9];
+        break;
+    }
+    return report;
 }
 
 void FrameStreamReader::Append(QByteArrayView bytes)

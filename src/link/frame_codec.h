@@ -74,6 +74,14 @@ inline constexpr std::array<SwitchInfo, 7> kSwitchTable{{
 inline constexpr int kDisplaySwitch = 3;  // index into kSwitchTable
 inline constexpr int kTriggerSwitch = 6;
 
+// The display switch's items: direct reading "R" (item 0) and percentage "%" (item 1).
+inline constexpr int kDisplayItemR = 0;
+inline constexpr int kDisplayItemPercent = 1;
+// The mode symbol a display item stands for, or nothing for an index that is neither item.
+std::optional<QString> DisplaySymbolOf(int displayItem);
+// Whether the trigger switch's item is "外", the one readings are recorded on.
+bool IsExternalTrigger(int triggerItem);
+
 // The radio-group item a switch byte selects, or nothing for a byte that is neither 0x55 nor 0x5A.
 std::optional<int> ItemForSwitchByte(const SwitchInfo& info, uint8_t switchByte);
 // The switch byte a radio-group item sends, or nothing for an index that is neither item.
@@ -101,6 +109,19 @@ std::optional<QString> ReadingStatusText(uint8_t statusCode);
 
 enum class ReportKind { Status, Setting, Measurement };
 ReportKind KindOfReport(uint8_t byte1);
+
+// A valid received frame read once into what its kind of report carries. Fields a
+// kind does not carry stay at their defaults.
+struct Report {
+    ReportKind kind = ReportKind::Measurement;
+    uint8_t code = 0;        // byte 1: the report code of a status or setting report
+    QString valueText;       // value characters: bytes 2-6 of a setting, 1-6 of a measurement
+    uint8_t unitCode = 0;    // byte 8 of a setting, byte 7 of a measurement
+    uint8_t sortCode = 0;    // byte 8 of a measurement
+    uint8_t statusCode = 0;  // byte 9 of a measurement: the reading status
+    std::array<uint8_t, kSwitchTable.size()> switchBytes{};  // a status report's, in switch-table order
+};
+Report DecodeReport(const Frame& frame);
 
 // Reassembles frames from a byte stream that arrives in arbitrary chunks. Every valid
 // frame is taken once, in order; bytes that cannot begin a valid frame are dropped, and

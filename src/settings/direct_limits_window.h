@@ -1,19 +1,11 @@
 #pragma once
 // The direct-reading limits window: the upper and lower resistance limits with their
 // units. Its entry boxes and unit selectors are also where the program keeps the
-// limits the meter reports; report handling writes them directly.
+// limits the meter reports.
 
-#include "setting_steps.h"
+#include "setting_window.h"
 
-#include <QWidget>
-
-class QComboBox;
-class QEvent;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
-class TForm2 : public QWidget {
+class TForm2 : public settings::SettingWindow {
     Q_OBJECT
 public:
     TForm2(wire::SerialControl& com, wire::FrameBuffer& buffer, ui::MessageBoxes& boxes, QWidget* parent = nullptr);
@@ -38,12 +30,13 @@ public:
     bool Edit1KeyPress(QEvent* event);
     bool Edit2KeyPress(QEvent* event);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    // The limits the meter reports, with their unit codes.
+    void ShowReportedUpper(const QString& value, uint8_t unitCode);
+    void ShowReportedLower(const QString& value, uint8_t unitCode);
+    settings::ResistanceEntry Upper() const;
+    settings::ResistanceEntry Lower() const;
 
 private:
     void UpperOwnStep(double value, int unitIndex);
     void LowerOwnStep(double value, int unitIndex);
-
-    settings::SettingContext context_;
 };

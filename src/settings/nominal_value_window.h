@@ -2,17 +2,9 @@
 // The nominal value window: one resistance with its unit. Its entry box and unit
 // selector are also where the program keeps the nominal value the meter reports.
 
-#include "setting_steps.h"
+#include "setting_window.h"
 
-#include <QWidget>
-
-class QComboBox;
-class QEvent;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
-class TForm5 : public QWidget {
+class TForm5 : public settings::SettingWindow {
     Q_OBJECT
 public:
     TForm5(wire::SerialControl& com, wire::FrameBuffer& buffer, ui::MessageBoxes& boxes, QWidget* parent = nullptr);
@@ -26,9 +18,7 @@ public:
     // True when the key press is swallowed.
     bool Edit1KeyPress(QEvent* event);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    settings::SettingContext context_;
+    // The nominal value the meter reports, with its unit code.
+    void ShowReportedNominal(const QString& value, uint8_t unitCode);
+    settings::ResistanceEntry Nominal() const;
 };

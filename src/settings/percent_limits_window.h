@@ -2,16 +2,9 @@
 // The percentage limits window: the upper and lower limits of the "%" mode. Its entry
 // boxes are also where the program keeps the limits the meter reports.
 
-#include "setting_steps.h"
+#include "setting_window.h"
 
-#include <QWidget>
-
-class QEvent;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
-class TForm3 : public QWidget {
+class TForm3 : public settings::SettingWindow {
     Q_OBJECT
 public:
     TForm3(wire::SerialControl& com, wire::FrameBuffer& buffer, ui::MessageBoxes& boxes, QWidget* parent = nullptr);
@@ -31,9 +24,9 @@ public:
     bool Edit1KeyPress(QEvent* event);
     bool Edit2KeyPress(QEvent* event);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    settings::SettingContext context_;
+    // The limits the meter reports; they carry no unit.
+    void ShowReportedUpper(const QString& value);
+    void ShowReportedLower(const QString& value);
+    QString UpperText() const;
+    QString LowerText() const;
 };

@@ -2,10 +2,10 @@
 
 #include "look.h"
 #include "value_entry.h"
+#include "widget_factory.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <limits>
@@ -16,8 +16,6 @@ namespace {
 // Heights of the classic controls at the window font.
 constexpr int kEditHeight = 21;
 constexpr int kButtonHeight = 25;
-// Tall enough for the 21-pixel label fonts.
-constexpr int kLabelHeight = 25;
 
 bool TypesNoCharacter(const QKeyEvent& key)
 {
@@ -26,28 +24,9 @@ bool TypesNoCharacter(const QKeyEvent& key)
 }
 }  // namespace
 
-void SetUpSettingWindow(QWidget* window, const QString& caption, int left, int top, int outerWidth, int outerHeight)
-{
-    window->setWindowFlags(ui::kCloseBoxOnly);
-    // Closing a setting window only hides it; it must never end the program.
-    window->setAttribute(Qt::WA_QuitOnClose, false);
-    window->setWindowTitle(caption);
-    window->setFont(ui::WindowFont());
-    ui::SetOuterGeometry(window, left, top, outerWidth, outerHeight);
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top, int width, const QFont& font)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    label->setGeometry(left, top, width, kLabelHeight);
-    return label;
-}
-
 QLineEdit* MakeNumericEdit(QWidget* parent, int left, int top, int width)
 {
-    auto* edit = new QLineEdit(parent);
-    edit->setGeometry(left, top, width, kEditHeight);
+    QLineEdit* edit = ui::MakeEdit(parent, left, top, width, kEditHeight);
     edit->setMaxLength(std::numeric_limits<int>::max());
     return edit;
 }
@@ -64,9 +43,7 @@ QComboBox* MakeUnitSelector(QWidget* parent, int left, int top, int width)
 
 QPushButton* MakeSetButton(QWidget* parent, int left, int top, int width)
 {
-    auto* button = new QPushButton(QStringLiteral("设置完成"), parent);
-    button->setGeometry(left, top, width, kButtonHeight);
-    return button;
+    return ui::MakeButton(parent, QStringLiteral("设置完成"), left, top, width, kButtonHeight);
 }
 
 bool KeyPressSwallowed(const QLineEdit* edit, QEvent* event)

@@ -1,24 +1,18 @@
 #pragma once
-// The controls the three setting windows are built from, at fixed pixel places, and
-// the key filter of their numeric entry boxes.
+// The controls of the setting windows' entry rows, at fixed pixel places, and the key
+// filter of their numeric entry boxes.
 
 #include <QString>
 #include <Qt>
 
 class QComboBox;
 class QEvent;
-class QFont;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
 
 namespace settings {
 
-// Caption, window font and fixed outer geometry of a setting window.
-void SetUpSettingWindow(QWidget* window, const QString& caption, int left, int top, int outerWidth, int outerHeight);
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top, int width, const QFont& font);
 // An entry box with no length limit.
 QLineEdit* MakeNumericEdit(QWidget* parent, int left, int top, int width);
 // "mΩ" "Ω" "KΩ" "MΩ", not editable, none chosen.

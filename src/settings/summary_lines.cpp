@@ -1,13 +1,12 @@
 #include "summary_lines.h"
 
 #include "direct_limits_window.h"
+#include "frame_codec.h"
 #include "nominal_value_window.h"
 #include "percent_limits_window.h"
 #include "value_entry.h"
 
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 
 namespace settings {
 
@@ -26,13 +25,15 @@ QString PercentLimitsText(const QString& upperText, const QString& lowerText)
 void RebuildSummaryLines(int displayItem, const TForm2& directLimits, const TForm3& percentLimits,
                          const TForm5& nominal, QLabel* label1, QLabel* label3)
 {
-    const QString nominalText = ValueWithUnit(nominal.Edit1->text(), nominal.ComboBox1->currentIndex());
-    if (displayItem == kDisplayItemR) {
+    const ResistanceEntry nominalValue = nominal.Nominal();
+    const QString nominalText = ValueWithUnit(nominalValue.text, nominalValue.unitIndex);
+    if (displayItem == wire::kDisplayItemR) {
+        const ResistanceEntry upper = directLimits.Upper();
+        const ResistanceEntry lower = directLimits.Lower();
         label1->setText(nominalText);
-        label3->setText(DirectLimitsText(directLimits.Edit1->text(), directLimits.ComboBox1->currentIndex(),
-                                         directLimits.Edit2->text(), directLimits.ComboBox2->currentIndex()));
-    } else if (displayItem == kDisplayItemPercent) {
-        label3->setText(PercentLimitsText(percentLimits.Edit1->text(), percentLimits.Edit2->text()));
+        label3->setText(DirectLimitsText(upper.text, upper.unitIndex, lower.text, lower.unitIndex));
+    } else if (displayItem == wire::kDisplayItemPercent) {
+        label3->setText(PercentLimitsText(percentLimits.UpperText(), percentLimits.LowerText()));
         label1->setText(nominalText);
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The nominal and limits lines of the main window, built from the setting windows'
-// fields as they stand: values untrimmed, each followed straight by its unit text,
+// The nominal and limits lines of the main window, built from what the setting windows
+// hold as it stands: values untrimmed, each followed straight by its unit text,
 // the lower limit first.
 
 #include <QString>
@@ -11,9 +11,6 @@ class TForm3;
 class TForm5;
 
 namespace settings {
-
-inline constexpr int kDisplayItemR = 0;
-inline constexpr int kDisplayItemPercent = 1;
 
 // A value followed by its unit text (none when no unit is chosen).
 QString ValueWithUnit(const QString& text, int unitIndex);

@@ -130,6 +130,13 @@ std::optional<uint8_t> UnitCodeOf(int unitIndex)
     return static_cast<uint8_t>(wire::kUnitMilliohm + unitIndex);
 }
 
+std::optional<int> UnitIndexOf(uint8_t unitCode)
+{
+    const int index = unitCode - wire::kUnitMilliohm;
+    if (index < 0 || index >= kUnitCount) return std::nullopt;
+    return index;
+}
+
 std::optional<double> OhmsPerUnit(int unitIndex)
 {
     static constexpr std::array<double, kUnitCount> kOhms{0.001, 1.0, 1000.0, 1000000.0};

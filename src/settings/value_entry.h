@@ -74,6 +74,8 @@ inline constexpr int kUnitCount = 4;
 inline constexpr int kMegohmIndex = 3;
 QStringList UnitSelectorItems();
 std::optional<uint8_t> UnitCodeOf(int unitIndex);
+// The selector item a unit code 0xA0-0xA3 stands for; no item for any other code.
+std::optional<int> UnitIndexOf(uint8_t unitCode);
 std::optional<double> OhmsPerUnit(int unitIndex);
 // The unit's text, empty when none is chosen.
 QString UnitTextOf(int unitIndex);
