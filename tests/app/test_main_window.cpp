@@ -392,7 +392,7 @@ private slots:
 
     void portMissingAtStartIsReported()
     {
-        qputenv("QMR4070_PORT", "/dev/qmr4070-missing");
+        testing_support::EnvironmentGuard port("QMR4070_PORT", "/dev/qmr4070-missing");
         testing_support::RecordingMessageBoxes boxes;
         WindowSet windows(boxes);
         QCOMPARE(boxes.errors.size(), 1);
@@ -404,7 +404,6 @@ private slots:
         // A send with the port closed shows the error and goes on.
         windows.Main().Button1->click();
         QCOMPARE(boxes.errors.size(), 2);
-        qunsetenv("QMR4070_PORT");
     }
 };
 

@@ -27,18 +27,13 @@ using testing_support::PtyPair;
 namespace {
 struct Bench {
     SimProcess sim;
+    testing_support::EnvironmentGuard port;
     testing_support::RecordingMessageBoxes boxes;
-    std::unique_ptr<WindowSet> windows;
+    std::unique_ptr<WindowSet> windows = std::make_unique<WindowSet>(boxes);
 
-    explicit Bench(const QStringList& simArguments = {}) : sim(simArguments)
+    explicit Bench(const QStringList& simArguments = {})
+        : sim(simArguments), port("QMR4070_PORT", sim.PtyPath().toLocal8Bit())
     {
-        qputenv("QMR4070_PORT", sim.PtyPath().toLocal8Bit());
-        windows = std::make_unique<WindowSet>(boxes);
-    }
-    ~Bench()
-    {
-        windows.reset();
-        qunsetenv("QMR4070_PORT");
     }
     TForm1& main() { return windows->Main(); }
     void AdministratorLogin()

@@ -44,6 +44,21 @@ void PtyPair::Write(const QByteArray& bytes)
     }
 }
 
+namespace {
+// Waits a few milliseconds for the master side and appends at most `limit` bytes of
+// what it holds; says whether anything came.
+bool ReadSome(int master, QByteArray& got, qsizetype limit)
+{
+    pollfd fd{master, POLLIN, 0};
+    if (poll(&fd, 1, 5) <= 0 || !(fd.revents & POLLIN)) return false;
+    char buffer[4096];
+    const ssize_t n = ::read(master, buffer, std::min<qsizetype>(sizeof buffer, limit));
+    if (n <= 0) return false;
+    got.append(buffer, n);
+    return true;
+}
+}  // namespace
+
 QByteArray PtyPair::Read(int count, int timeoutMs)
 {
     QByteArray got;
@@ -51,13 +66,17 @@ QByteArray PtyPair::Read(int count, int timeoutMs)
     timer.start();
     while (got.size() < count && timer.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        pollfd fd{master_, POLLIN, 0};
-        if (poll(&fd, 1, 5) > 0 && (fd.revents & POLLIN)) {
-            char buffer[4096];
-            const ssize_t n = ::read(master_, buffer, std::min<qsizetype>(sizeof buffer, count - got.size()));
-            if (n > 0) got.append(buffer, n);
-        }
+        ReadSome(master_, got, count - got.size());
     }
+    return got;
+}
+
+QByteArray PtyPair::ReadWithoutEvents(int count, int timeoutMs)
+{
+    QByteArray got;
+    QElapsedTimer timer;
+    timer.start();
+    while (got.size() < count && timer.elapsed() < timeoutMs) ReadSome(master_, got, count - got.size());
     return got;
 }
 
@@ -68,15 +87,7 @@ QByteArray PtyPair::ReadAll(int quietMs)
     quiet.start();
     while (quiet.elapsed() < quietMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        pollfd fd{master_, POLLIN, 0};
-        if (poll(&fd, 1, 5) > 0 && (fd.revents & POLLIN)) {
-            char buffer[4096];
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            if (n > 0) {
-                got.append(buffer, n);
-                quiet.restart();
-            }
-        }
+        if (ReadSome(master_, got, 4096)) quiet.restart();
     }
     return got;
 }
@@ -89,21 +100,6 @@ void PtyPair::Pump(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     }
-}
-
-PortOverride::PortOverride(const PtyPair& pair)
-{
-    hadPrevious_ = qEnvironmentVariableIsSet("QMR4070_PORT");
-    previous_ = qgetenv("QMR4070_PORT");
-    qputenv("QMR4070_PORT", pair.SlavePath().toLocal8Bit());
-}
-
-PortOverride::~PortOverride()
-{
-    if (hadPrevious_)
-        qputenv("QMR4070_PORT", previous_);
-    else
-        qunsetenv("QMR4070_PORT");
 }
 
 QByteArray Bytes(std::initializer_list<int> values)

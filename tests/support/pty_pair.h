@@ -2,6 +2,8 @@
 // A real pseudo-terminal pair for serial tests: the program under test opens the
 // slave path as its serial port, the test reads and writes the master side.
 
+#include "environment_guard.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -22,6 +24,8 @@ public:
     QByteArray Read(int count, int timeoutMs = 2000);
     // Everything the program sent within the quiet period (nothing more arrives for quietMs).
     QByteArray ReadAll(int quietMs = 150);
+    // Reads what the program has already put on the line, without running its events.
+    QByteArray ReadWithoutEvents(int count, int timeoutMs = 500);
     // Pumps events for a while so the program can handle what it received.
     static void Pump(int ms);
 
@@ -32,14 +36,9 @@ private:
 };
 
 // Points QMR4070_PORT at the pair's slave for the life of this object.
-class PortOverride {
+class PortOverride : public EnvironmentGuard {
 public:
-    explicit PortOverride(const PtyPair& pair);
-    ~PortOverride();
-
-private:
-    QByteArray previous_;
-    bool hadPrevious_ = false;
+    explicit PortOverride(const PtyPair& pair) : EnvironmentGuard("QMR4070_PORT", pair.SlavePath().toLocal8Bit()) {}
 };
 
 QByteArray Bytes(std::initializer_list<int> values);
