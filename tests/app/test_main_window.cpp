@@ -339,6 +339,39 @@ private slots:
         QCOMPARE(w.Label2->text(), QStringLiteral("%"));
     }
 
+    void commandsCarryWhatASettingLeft_data()
+    {
+        QTest::addColumn<QByteArray>("report");  // what the meter sends next; empty: the operator acts
+        QTest::addColumn<QByteArray>("sent");
+        // Nominal 4567.8 Ω left bytes 2-8 at 04 05 06 07 2E 08 A1, and the percentage
+        // limit after it rewrote bytes 2-6 only; bytes 7 and 8 are still the nominal's.
+        const QByteArray left = Bytes({0x2E, 0, 0, 0, 0x08, 0xA1, 0x00});  // bytes 3-9
+        QTest::newRow("a status report echoes three switches in table order")
+            << Status({0x5A, 0x00, 0x00, 0x00, 0x55, 0x00, 0x5A})
+            << Command(0xD9, 0x5A, left) + Command(0xDE, 0x55, left) + Command(0xDC, 0x5A, left);
+        QTest::newRow("the display echo")
+            << Status({0x00, 0x00, 0x00, 0x55, 0x00, 0x00, 0x00}) << Command(0xDF, 0x55, left);
+        QTest::newRow("refresh") << QByteArray() << Command(0xAD, 0x04, left);
+    }
+    void commandsCarryWhatASettingLeft()
+    {
+        QFETCH(QByteArray, report);
+        QFETCH(QByteArray, sent);
+        AppFixture app;
+        TForm5& nominal = app.windows->Nominal();
+        nominal.Edit1->setText(QStringLiteral("4567.8"));
+        nominal.ComboBox1->setCurrentIndex(1);
+        nominal.Button1->click();
+        app.windows->PercentLimits().Edit2->setText(QStringLiteral("4"));
+        app.windows->PercentLimits().Button2->click();
+        QCOMPARE(app.Sent().size(), 4 * 11);
+        if (report.isEmpty())
+            app.main().Button1->click();
+        else
+            app.Receive(report);
+        QCOMPARE(Hex(app.Sent()), Hex(sent));
+    }
+
     void summaryLinesFollowTheDisplaySwitch()
     {
         AppFixture app;
