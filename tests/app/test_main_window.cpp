@@ -220,9 +220,11 @@ private slots:
         app.Receive(Bytes({0xAB, 0xEB, 0x00, 0x2E, 0x05, 0x00, 0x00, 0x09, 0xA2, 0x00, 0xAF}));
         QCOMPARE(direct.ComboBox2->currentText(), QStringLiteral("KΩ"));
         QCOMPARE(direct.Edit2->text(), QStringLiteral("0.500"));
+        // A unit code the selector does not list leaves the selector as it was.
+        direct.ComboBox1->setCurrentIndex(0);
         app.Receive(Bytes({0xAB, 0xEA, 0x02, 0x00, 0x2E, 0x00, 0x00, 0x00, 0xA4, 0x00, 0xAF}));
         QCOMPARE(direct.Edit1->text(), QStringLiteral("20.00"));
-        QCOMPARE(direct.ComboBox1->currentIndex(), -1);
+        QCOMPARE(direct.ComboBox1->currentIndex(), 0);
         app.Receive(Bytes({0xAB, 0xEC, 0x01, 0x00, 0x00, 0x2E, 0x00, 0x00, 0xA1, 0x00, 0xAF}));
         QCOMPARE(nominal.Edit1->text(), QStringLiteral("100.0"));
         QCOMPARE(nominal.ComboBox1->currentText(), QStringLiteral("Ω"));

@@ -37,12 +37,7 @@ private slots:
     {
         QCOMPARE(ByteText(0x0A), QStringLiteral("0A"));
         QCOMPARE(ByteText(0xAB), QStringLiteral("AB"));
-        const QString text = FrameText(kMeasurement);
-        QCOMPARE(text.size(), 33);
-        QCOMPARE(text, QStringLiteral("AB 01 02 2E 03 04 05 A0 B1 00 AF "));
-        // The validity rule read as text: first "AB" at character 1, first "AF" at 31.
-        QCOMPARE(text.indexOf(QStringLiteral("AB")), 0);
-        QCOMPARE(text.indexOf(QStringLiteral("AF")), 30);
+        QCOMPARE(FrameText(kMeasurement), QStringLiteral("AB 01 02 2E 03 04 05 A0 B1 00 AF "));
     }
 
     void validity_data()
@@ -116,6 +111,52 @@ private slots:
         QVERIFY(KindOfReport(0xEE) == ReportKind::Measurement);
     }
 
+    void reportsDecodedOnce_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<int>("sort");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("switches");
+        const QByteArray noSwitches(7, '\0');
+        QTest::newRow("status") << Raw(kStatus) << int(ReportKind::Status) << 0xAC << "" << 0 << 0 << 0
+                                << Raw(kStatus).mid(2, 7);
+        QTest::newRow("setting") << Raw(kSetting) << int(ReportKind::Setting) << 0xEB << "0.500" << 0xA2 << 0 << 0
+                                 << noSwitches;
+        QTest::newRow("percentage setting, byte 7 not read")
+            << Raw(MakeFrame({0xAB, 0xED, 0x05, 0x2E, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0xAF}))
+            << int(ReportKind::Setting) << 0xED << "5.000" << 0 << 0 << 0 << noSwitches;
+        QTest::newRow("measurement") << Raw(kMeasurement) << int(ReportKind::Measurement) << 0 << "12.345" << 0xA0
+                                     << 0xB1 << 0 << noSwitches;
+        QTest::newRow("measurement starting with a point")
+            << Raw(MakeFrame({0xAB, 0x2E, 0x05, 0x00, 0x00, 0x00, 0x00, 0xA2, 0xB3, 0xC1, 0xAF}))
+            << int(ReportKind::Measurement) << 0 << ".50000" << 0xA2 << 0xB3 << 0xC1 << noSwitches;
+    }
+    void reportsDecodedOnce()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, kind);
+        QFETCH(int, code);
+        QFETCH(QString, value);
+        QFETCH(int, unit);
+        QFETCH(int, sort);
+        QFETCH(int, status);
+        QFETCH(QByteArray, switches);
+        Frame frame{};
+        for (int i = 0; i < kMainFrameLength; ++i) frame[i] = static_cast<uint8_t>(bytes[i]);
+        const Report report = DecodeReport(frame);
+        QCOMPARE(int(report.kind), kind);
+        QCOMPARE(int(report.code), code);
+        QCOMPARE(report.valueText, value);
+        QCOMPARE(int(report.unitCode), unit);
+        QCOMPARE(int(report.sortCode), sort);
+        QCOMPARE(int(report.statusCode), status);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(report.switchBytes.data()), 7), switches);
+    }
+
     void switchTable()
     {
         // Status byte positions 2..8 and command codes, in panel order.
@@ -134,6 +175,10 @@ private slots:
         QCOMPARE(SwitchByteForItem(zero, 1).value(), uint8_t(0x5A));
         QVERIFY(!ItemForSwitchByte(zero, 0x00));
         QVERIFY(!SwitchByteForItem(zero, -1));
+        // Readings are recorded on "外" only, and not with no item chosen.
+        QVERIFY(IsExternalTrigger(0));
+        QVERIFY(!IsExternalTrigger(1));
+        QVERIFY(!IsExternalTrigger(-1));
     }
 
     void hexDigits()
