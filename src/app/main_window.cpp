@@ -2,6 +2,7 @@
 
 #include "direct_limits_window.h"
 #include "frame_buffer.h"
+#include "log_categories.h"
 #include "login_window.h"
 #include "look.h"
 #include "message_boxes.h"
@@ -211,7 +212,11 @@ void TForm1::ComComm()
     // again with what arrives next, so no frame is lost however the line chunks it.
     FrameStreamReader reader;
     reader.Append(Com->Input());
-    while (const auto frame = reader.Next()) Guarded([&] { HandleFrame(*frame); });
+    while (const auto frame = reader.Next()) {
+        qCDebug(lcLink).noquote() << "received" << FrameText(*frame);
+        Guarded([&] { HandleFrame(*frame); });
+    }
+    if (reader.DroppedBytes() > 0) qCDebug(lcLink) << "dropped" << reader.DroppedBytes() << "bytes of no frame";
     if (Com->PortOpen()) Com->ReturnUnused(reader.TakePending());
 }
 

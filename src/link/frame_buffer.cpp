@@ -1,5 +1,6 @@
 #include "frame_buffer.h"
 
+#include "log_categories.h"
 #include "serial_control.h"
 
 namespace wire {
@@ -9,6 +10,7 @@ void SendBytes(SerialControl& port, const FrameBuffer& bytes, int count)
 {
     QByteArray out(count, '\0');
     for (int i = 0; i < count; ++i) out[i] = static_cast<char>(bytes[i]);
+    qCDebug(lcLink).noquote() << "sent" << out.toHex(' ').toUpper();
     port.setOutput(out);
     port.setOutBufferCount(0);
 }

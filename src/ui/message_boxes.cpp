@@ -1,5 +1,6 @@
 #include "message_boxes.h"
 
+#include "log_categories.h"
 #include "platform_error.h"
 
 #include <QMessageBox>
@@ -19,17 +20,26 @@ void QtMessageBoxes::ShowError(QWidget* parent, const QString& text)
     box.exec();
 }
 
-void ShowCurrentError(MessageBoxes& boxes, QWidget* parent)
+namespace {
+QString CurrentErrorText()
 {
     try {
         throw;
     } catch (const PlatformError& error) {
-        boxes.ShowError(parent, error.Text());
+        return error.Text();
     } catch (const std::exception& error) {
-        boxes.ShowError(parent, QString::fromLocal8Bit(error.what()));
+        return QString::fromLocal8Bit(error.what());
     } catch (...) {
-        boxes.ShowError(parent, QString());
+        return QString();
     }
+}
+}  // namespace
+
+void ShowCurrentError(MessageBoxes& boxes, QWidget* parent)
+{
+    const QString text = CurrentErrorText();
+    qCInfo(lcApp).noquote() << "error shown:" << text;
+    boxes.ShowError(parent, text);
 }
 
 void RunHandler(MessageBoxes& boxes, QWidget* parent, const std::function<void()>& body)

@@ -15,6 +15,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -46,6 +47,32 @@ QByteArray Command(int code, int byte2, const QByteArray& rest = QByteArray(7, '
 }
 
 const QByteArray k12345 = Measurement({0x01, 0x02, 0x2E, 0x03, 0x04, 0x05}, 0xA0, 0xB1);
+
+// Records the category of every message while it lives, with all of the program's
+// own lines turned on; puts the previous handler and rules back.
+class MessageCapture {
+public:
+    MessageCapture()
+    {
+        categories().clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("qmr4070.*=true"));
+        previous_ = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext& context, const QString&) { categories() << context.category; });
+    }
+    ~MessageCapture()
+    {
+        qInstallMessageHandler(previous_);
+        QLoggingCategory::setFilterRules(QString());
+    }
+    static QStringList& categories()
+    {
+        static QStringList seen;
+        return seen;
+    }
+
+private:
+    QtMessageHandler previous_;
+};
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -423,6 +450,20 @@ private slots:
         app.main().Button2->click();
         QCOMPARE(closed.count(), 1);
         QVERIFY(!app.main().isVisible());
+    }
+
+    void diagnosticLinesGoThroughTheProgramsCategories()
+    {
+        AppFixture app;
+        MessageCapture capture;
+        app.Receive(Bytes({0x01, 0xAB}) + k12345 + Status({0x55, 0x5A, 0x55, 0x55, 0x5A, 0x55, 0x55}));
+        app.Sent();
+        app.main().Com->setPortOpen(false);
+        app.main().Button1->click();
+        const QStringList seen = MessageCapture::categories();
+        QVERIFY(seen.contains(QStringLiteral("qmr4070.link")));
+        QVERIFY(seen.contains(QStringLiteral("qmr4070.app")));
+        for (const QString& category : seen) QVERIFY2(category.startsWith(u"qmr4070."), qPrintable(category));
     }
 
     void portMissingAtStartIsReported()
