@@ -7,6 +7,7 @@
 #include "main_window.h"
 #include "message_boxes.h"
 #include "serial_control.h"
+#include "widget_factory.h"
 #include "window_set.h"
 
 #include <QCloseEvent>
@@ -37,9 +38,7 @@ std::optional<std::array<uint8_t, kCodeLength>> IdentityDigits(const QString& co
 
 TForm6::TForm6(WindowSet& windows) : windows_(windows)
 {
-    setWindowTitle(QStringLiteral("用户登录"));
-    setWindowFlags(ui::kCloseBoxOnly);
-    setFont(ui::WindowFont());
+    ui::SetUpForm(this, QStringLiteral("用户登录"), ui::kCloseBoxOnly);
     ui::SetOuterGeometry(this, 370, 210, 458, 309);
     ui::MakeBand(this, 0, 0, width(), 97, ui::kTeal);
     ui::MakeBand(this, 0, 96, width(), 89, ui::kGradientInactiveCaption);
@@ -48,17 +47,12 @@ TForm6::TForm6(WindowSet& windows) : windows_(windows)
     Com1 = new SerialControl(this);
     connect(Com1, &SerialControl::OnComm, this, &TForm6::Com1Comm);
 
-    Edit3 = new QLineEdit(this);
-    Edit3->setGeometry(96, 32, 121, 21);
-    Button3 = new QPushButton(QStringLiteral("身份认证"), this);
-    Button3->setGeometry(264, 32, 97, 25);
-    Edit1 = new QLineEdit(this);
-    Edit1->setGeometry(96, 128, 121, 21);
+    Edit3 = ui::MakeEdit(this, 96, 32, 121, 21);
+    Button3 = ui::MakeButton(this, QStringLiteral("身份认证"), 264, 32, 97, 25);
+    Edit1 = ui::MakeEdit(this, 96, 128, 121, 21);
     Edit1->setEchoMode(QLineEdit::Password);
-    Button4 = new QPushButton(QStringLiteral("管理员登录"), this);
-    Button4->setGeometry(264, 128, 97, 25);
-    Button2 = new QPushButton(QStringLiteral("退出"), this);
-    Button2->setGeometry(264, 224, 97, 25);
+    Button4 = ui::MakeButton(this, QStringLiteral("管理员登录"), 264, 128, 97, 25);
+    Button2 = ui::MakeButton(this, QStringLiteral("退出"), 264, 224, 97, 25);
 
     setTabOrder(Edit1, Button4);
     setTabOrder(Button4, Button2);

@@ -45,10 +45,8 @@ RadioGroup* MakeGroup(QWidget* parent, const QString& caption, const QStringList
 
 TForm1::TForm1(WindowSet& windows) : windows_(windows)
 {
-    setWindowTitle(QStringLiteral("低电阻测量仪"));
     // No title-bar buttons: the way out is "退出".
-    setWindowFlags(ui::kNoTitleButtons);
-    setFont(ui::WindowFont());
+    ui::SetUpForm(this, QStringLiteral("低电阻测量仪"), ui::kNoTitleButtons);
     Com = new SerialControl(this);
     connect(Com, &SerialControl::OnComm, this, &TForm1::ComComm);
     connect(Com, &SerialControl::PortLost, this,

@@ -20,11 +20,9 @@ SettingWindow::SettingWindow(const SettingContext& context, const QString& capti
                              int outerHeight, QWidget* parent)
     : QWidget(parent), context_(context)
 {
-    setWindowFlags(ui::kCloseBoxOnly);
+    ui::SetUpForm(this, caption, ui::kCloseBoxOnly);
     // Closing a setting window only hides it; it must never end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
-    setWindowTitle(caption);
-    setFont(ui::WindowFont());
     ui::SetOuterGeometry(this, left, top, outerWidth, outerHeight);
 }
 

@@ -40,6 +40,13 @@ void SetBackground(QWidget* widget, const QColor& colour)
 
 QColor BackgroundOf(const QWidget* widget) { return widget->palette().color(QPalette::Window); }
 
+void SetUpForm(QWidget* window, const QString& caption, Qt::WindowFlags flags)
+{
+    window->setWindowTitle(caption);
+    window->setWindowFlags(flags);
+    window->setFont(WindowFont());
+}
+
 void SetOuterGeometry(QWidget* window, int left, int top, int outerWidth, int outerHeight)
 {
     window->move(left, top);

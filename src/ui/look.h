@@ -38,6 +38,9 @@ inline constexpr Qt::WindowFlags kCloseBoxOnly =
 // No title-bar buttons at all.
 inline constexpr Qt::WindowFlags kNoTitleButtons = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 
+// What every form sets first: its caption, its title-bar buttons and the window font.
+void SetUpForm(QWidget* window, const QString& caption, Qt::WindowFlags flags);
+
 // Title bar and frame of a classic desktop window: what the outer size adds to the client area.
 inline constexpr int kFrameWidth = 8;
 inline constexpr int kFrameHeight = 34;
