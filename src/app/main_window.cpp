@@ -291,30 +291,17 @@ void TForm1::SendSwitchCommand(int switchIndex)
     SendCommand(*Com, buffer, info.commandCode);
 }
 
-void TForm1::RadioGroup1Click()
+void TForm1::PlainSwitchClick(int switchIndex)
 {
-    Guarded([this] { SendSwitchCommand(0); });
+    Guarded([this, switchIndex] { SendSwitchCommand(switchIndex); });
 }
-void TForm1::RadioGroup2Click()
-{
-    Guarded([this] { SendSwitchCommand(1); });
-}
-void TForm1::RadioGroup3Click()
-{
-    Guarded([this] { SendSwitchCommand(2); });
-}
-void TForm1::RadioGroup5Click()
-{
-    Guarded([this] { SendSwitchCommand(4); });
-}
-void TForm1::RadioGroup6Click()
-{
-    Guarded([this] { SendSwitchCommand(5); });
-}
-void TForm1::RadioGroup7Click()
-{
-    Guarded([this] { SendSwitchCommand(6); });
-}
+
+void TForm1::RadioGroup1Click() { PlainSwitchClick(0); }
+void TForm1::RadioGroup2Click() { PlainSwitchClick(1); }
+void TForm1::RadioGroup3Click() { PlainSwitchClick(2); }
+void TForm1::RadioGroup5Click() { PlainSwitchClick(4); }
+void TForm1::RadioGroup6Click() { PlainSwitchClick(5); }
+void TForm1::RadioGroup7Click() { PlainSwitchClick(6); }
 
 void TForm1::RadioGroup4Click()
 {

@@ -104,6 +104,8 @@ private:
     void ApplySettingReport(const wire::Report& report);
     QString ApplyMeasurementReport(const wire::Report& report, const QString& dateText);
     void SendSwitchCommand(int switchIndex);
+    // The click of a switch group that only sends its command (all but the display).
+    void PlainSwitchClick(int switchIndex);
 
     WindowSet& windows_;
 };
