@@ -19,15 +19,14 @@
 using namespace wire;
 
 namespace {
-constexpr int kCodeLength = 6;
 
 // The six digit values of an identity code, or nothing when the trimmed code is not
 // six characters of hexadecimal digits. Checked whole before the port moves.
-std::optional<std::array<uint8_t, kCodeLength>> IdentityDigits(const QString& code)
+std::optional<std::array<uint8_t, kIdentityCodeLength>> IdentityDigits(const QString& code)
 {
-    if (base::AnsiByteLength(code) != kCodeLength || code.size() != kCodeLength) return std::nullopt;
-    std::array<uint8_t, kCodeLength> digits{};
-    for (int i = 0; i < kCodeLength; ++i) {
+    if (base::AnsiByteLength(code) != kIdentityCodeLength || code.size() != kIdentityCodeLength) return std::nullopt;
+    std::array<uint8_t, kIdentityCodeLength> digits{};
+    for (int i = 0; i < kIdentityCodeLength; ++i) {
         const auto value = HexDigitValue(code[i]);
         if (!value) return std::nullopt;
         digits[i] = *value;
@@ -105,12 +104,7 @@ void TForm6::Button3Click()
         if (com.PortOpen()) com.setPortOpen(false);
         if (!Com1->PortOpen()) SetUpLoginPort();
 
-        FrameBuffer& buffer = windows_.Buffer();
-        for (int i = 0; i < kCodeLength; ++i) buffer[i + 2] = (*digits)[i];
-        buffer[0] = kFrameStart;
-        buffer[8] = kFrameEnd;
-        buffer[1] = kIdentityCheck;
-        SendLoginFrame(*Com1, buffer, kLoginFrameLength);
+        SendIdentityCheck(*Com1, windows_.Buffer(), *digits);
     });
 }
 
@@ -123,18 +117,13 @@ void TForm6::Com1Comm()
             return;
         }
         if (event != SerialControl::kEventReceive) return;
-        const QByteArray answer = Com1->Input();
-        if (answer.size() >= kIdentityAnswerLength && static_cast<uint8_t>(answer[1]) == kIdentityCheck) {
-            const auto verdict = static_cast<uint8_t>(answer[2]);
-            if (verdict == kIdentityAccepted) {
-                Com1->setPortOpen(false);
-                windows_.Main().Com->setPortOpen(true);
+        if (const auto verdict = IdentityVerdictOf(Com1->Input())) {
+            Com1->setPortOpen(false);
+            windows_.Main().Com->setPortOpen(true);
+            if (*verdict == IdentityVerdict::Accepted)
                 EnterMainWindow();
-            } else if (verdict == kIdentityRejected) {
-                Com1->setPortOpen(false);
-                windows_.Main().Com->setPortOpen(true);
+            else
                 windows_.Boxes().Inform(this, QStringLiteral("验证码输入不正确!"));
-            }
         }
         Com1->setInBufferCount(0);
     });

@@ -287,7 +287,8 @@ void TForm1::SendSwitchCommand(int switchIndex)
     const SwitchInfo& info = kSwitchTable[switchIndex];
     FrameBuffer& buffer = windows_.Buffer();
     // An index that is neither item leaves byte 2 as the last sender left it.
-    if (const auto switchByte = SwitchByteForItem(info, SwitchGroup(switchIndex)->ItemIndex())) buffer[2] = *switchByte;
+    if (const auto switchByte = SwitchByteForItem(info, SwitchGroup(switchIndex)->ItemIndex()))
+        buffer[kSwitchCommandByte] = *switchByte;
     SendCommand(*Com, buffer, info.commandCode);
 }
 

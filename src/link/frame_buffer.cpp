@@ -28,4 +28,13 @@ void SendCommand(SerialControl& com, FrameBuffer& buffer, uint8_t commandCode)
     SendFrame(com, buffer, kMainFrameLength);
 }
 
+void SendIdentityCheck(SerialControl& com1, FrameBuffer& buffer, const std::array<uint8_t, kIdentityCodeLength>& digits)
+{
+    for (int i = 0; i < kIdentityCodeLength; ++i) buffer[2 + i] = digits[i];
+    buffer[0] = kFrameStart;
+    buffer[kLoginFrameLength - 1] = kFrameEnd;
+    buffer[1] = kIdentityCheck;
+    SendLoginFrame(com1, buffer, kLoginFrameLength);
+}
+
 }  // namespace wire

@@ -27,5 +27,9 @@ void SendLoginFrame(SerialControl& com1, const FrameBuffer& bytes, int count);
 
 // Frame start, command code and frame end, then one main-port send.
 void SendCommand(SerialControl& com, FrameBuffer& buffer, uint8_t commandCode);
+// The identity check frame (the code's digit values in bytes 2-7, frame end in byte 8)
+// on the login port; bytes 9 and 10 keep what they held and do not go out.
+void SendIdentityCheck(SerialControl& com1, FrameBuffer& buffer,
+                       const std::array<uint8_t, kIdentityCodeLength>& digits);
 
 }  // namespace wire

@@ -101,6 +101,16 @@ std::optional<QString> ReadingStatusText(uint8_t statusCode)
     }
 }
 
+std::optional<IdentityVerdict> IdentityVerdictOf(QByteArrayView answer)
+{
+    if (answer.size() < kIdentityAnswerLength || static_cast<uint8_t>(answer[1]) != kIdentityCheck) return std::nullopt;
+    switch (static_cast<uint8_t>(answer[2])) {
+    case kIdentityAccepted: return IdentityVerdict::Accepted;
+    case kIdentityRejected: return IdentityVerdict::Rejected;
+    default: return std::nullopt;
+    }
+}
+
 ReportKind KindOfReport(uint8_t byte1)
 {
     switch (byte1) {

@@ -15,6 +15,8 @@ namespace wire {
 inline constexpr int kMainFrameLength = 11;
 inline constexpr int kLoginFrameLength = 9;
 inline constexpr int kIdentityAnswerLength = 4;
+inline constexpr int kIdentityCodeLength = 6;  // digits in bytes 2-7 of the identity check frame
+inline constexpr int kSwitchCommandByte = 2;   // where a switch command carries its switch byte
 
 inline constexpr uint8_t kFrameStart = 0xAB;
 inline constexpr uint8_t kFrameEnd = 0xAF;
@@ -106,6 +108,11 @@ QString UnitText(uint8_t unitCode);
 std::optional<QString> SortText(uint8_t sortCode);
 // The text that replaces the reading for a reading status code, otherwise nothing.
 std::optional<QString> ReadingStatusText(uint8_t statusCode);
+
+enum class IdentityVerdict { Accepted, Rejected };
+// The verdict of an identity answer (byte 1 0xAE, byte 2 0x55 or 0x5A); nothing for any
+// other answer.
+std::optional<IdentityVerdict> IdentityVerdictOf(QByteArrayView answer);
 
 enum class ReportKind { Status, Setting, Measurement };
 ReportKind KindOfReport(uint8_t byte1);
