@@ -20,7 +20,12 @@ int TGridColumn::Index() const { return grid_.Columns().IndexOf(*this); }
 int TGridColumn::Field() const
 {
     const records::Dataset* dataSet = grid_.DataSet();
-    return dataSet && !FieldName.isEmpty() ? dataSet->FindField(FieldName) : -1;
+    if (!dataSet || FieldName.isEmpty()) return -1;
+    // A walk asks for every cell; the search by name is made only when the fields change.
+    const QList<records::FieldDef>& fields = dataSet->Fields();
+    if (boundField_ < 0 || boundField_ >= fields.size() || fields[boundField_].name != FieldName)
+        boundField_ = dataSet->FindField(FieldName);
+    return boundField_;
 }
 
 const records::FieldDef* TGridColumn::FieldDefinition() const

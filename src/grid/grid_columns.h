@@ -129,6 +129,7 @@ public:
 
 private:
     TCustomRecordGrid& grid_;
+    mutable int boundField_ = -1;  // where FieldName was last found
 };
 
 // The grid's column collection; it owns its columns.

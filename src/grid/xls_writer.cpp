@@ -179,11 +179,10 @@ void TGridExportAsXLS::IncColRow()
 void TGridExportAsXLS::BeginCell(quint16 identifier, quint16 length)
 {
     if (rowsUsedUp_) throw PlatformError(QStringLiteral("More rows than a sheet holds (%1)").arg(MaxRows));
-    Put16(identifier);
-    Put16(length);
-    Put16(CurrentRow);
-    Put16(CurrentCol);
     if (buffer_.size() >= kFlushSize) Flush();
+    const quint16 header[] = {qToLittleEndian(identifier), qToLittleEndian(length), qToLittleEndian(CurrentRow),
+                              qToLittleEndian(CurrentCol)};
+    buffer_.append(reinterpret_cast<const char*>(header), sizeof header);
 }
 
 void TGridExportAsXLS::Put16(quint16 value)
