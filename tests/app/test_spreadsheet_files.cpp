@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 using records::TFieldType;
@@ -59,6 +60,8 @@ private slots:
     void refusesMoreRecordsThanAFileHolds();
     void opens_data();
     void opens();
+    void asksWithYesAsDefault_data();
+    void asksWithYesAsDefault();
 };
 
 void SpreadsheetFilesTest::offersOperatorAndDate()
@@ -180,6 +183,34 @@ void SpreadsheetFilesTest::opens()
     QCOMPARE(recorder.opened, chosen && handler ? QList<QUrl>{QUrl::fromLocalFile("/data/记录.xls")} : QList<QUrl>{});
     QCOMPARE(boxes.informed, chosen && !handler ? QStringList{"cannot open excel"} : QStringList{});
     QCOMPARE(boxes.captions, chosen && !handler ? QStringList{" "} : QStringList{});
+}
+
+void SpreadsheetFilesTest::asksWithYesAsDefault_data()
+{
+    QTest::addColumn<int>("key");  // 0: the box is closed
+    QTest::addColumn<ui::Answer>("answer");
+    QTest::newRow("Enter") << int(Qt::Key_Return) << ui::Answer::Yes;
+    QTest::newRow("Esc") << int(Qt::Key_Escape) << ui::Answer::Cancel;
+    QTest::newRow("closed") << 0 << ui::Answer::Cancel;
+}
+
+void SpreadsheetFilesTest::asksWithYesAsDefault()
+{
+    QFETCH(int, key);
+    QFETCH(ui::Answer, answer);
+    QString caption;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        QVERIFY(box);
+        caption = box->windowTitle();
+        if (key != 0)
+            QTest::keyClick(box, Qt::Key(key));
+        else
+            box->close();
+    });
+    ui::QtMessageBoxes boxes;
+    QCOMPARE(boxes.AskYesNoCancel(nullptr, QStringLiteral("文件名已存在,覆盖吗?")), answer);
+    QCOMPARE(caption, QStringLiteral("Confirm"));
 }
 
 QTEST_MAIN(SpreadsheetFilesTest)

@@ -118,6 +118,9 @@ records::FieldDef Formatted(records::FieldDef field, const QString& format)
     return field;
 }
 
+// Sets a grid up for a case; says whether to export all records.
+using Arrange = std::function<bool(MemoryGrid&)>;
+
 struct ByteCase {
     const char* name;
     QList<records::FieldDef> fields;
@@ -279,45 +282,42 @@ void GridExportTest::writesRecordBytes()
 
 void GridExportTest::walksEachKind_data()
 {
-    QTest::addColumn<std::function<bool(MemoryGrid&)>>("arrange");  // returns AllRecords
+    QTest::addColumn<Arrange>("arrange");  // returns AllRecords
     QTest::addColumn<QStringList>("expected");
     const QString title = "title id,name,d";
-    QTest::newRow("every record whatever is selected") << std::function<bool(MemoryGrid&)>([](MemoryGrid& grid) {
+    QTest::newRow("every record whatever is selected") << Arrange([](MemoryGrid& grid) {
         grid.SelectedRowList().Add(4);
         grid.SelectedRowList().Add(2);
         return true;
     }) << QStringList{"prefix", title, "record 1,a,x", "record 2,b,y", "record 3,c,z", "record 4,d,w", "suffix"};
-    QTest::newRow("selected records") << std::function<bool(MemoryGrid&)>([](MemoryGrid& grid) {
+    QTest::newRow("selected records") << Arrange([](MemoryGrid& grid) {
         grid.SelectedRowList().Add(4);
         grid.SelectedRowList().Add(2);
         return false;
     }) << QStringList{"prefix", title, "record 2,b,y", "record 4,d,w", "suffix"};
-    QTest::newRow("rectangle over a hidden column, corners given bottom first")
-        << std::function<bool(MemoryGrid&)>([](MemoryGrid& grid) {
-               grid.Selection().SelectRect(3, 3, 1, 2);
-               return false;
-           })
-        << QStringList{"prefix", "title name,d", "record b,y", "record c,z", "suffix"};
-    QTest::newRow("rectangle of one record") << std::function<bool(MemoryGrid&)>([](MemoryGrid& grid) {
+    QTest::newRow("rectangle over a hidden column, corners given bottom first") << Arrange([](MemoryGrid& grid) {
+        grid.Selection().SelectRect(3, 3, 1, 2);
+        return false;
+    }) << QStringList{"prefix", "title name,d", "record b,y", "record c,z", "suffix"};
+    QTest::newRow("rectangle of one record") << Arrange([](MemoryGrid& grid) {
         grid.Selection().SelectRect(0, 4, 0, 4);
         return false;
     }) << QStringList{"prefix", "title id", "record 4", "suffix"};
-    QTest::newRow("selected columns in their list order") << std::function<bool(MemoryGrid&)>([](MemoryGrid& grid) {
+    QTest::newRow("selected columns in their list order") << Arrange([](MemoryGrid& grid) {
         grid.Selection().SelectColumns({&grid.Columns()[3], &grid.Columns()[0]});
         return false;
     }) << QStringList{"prefix", "title d,id", "record x,1", "record y,2", "record z,3", "record w,4", "suffix"};
-    QTest::newRow("a moved column, no titles") << std::function<bool(MemoryGrid&)>([](MemoryGrid& grid) {
+    QTest::newRow("a moved column, no titles") << Arrange([](MemoryGrid& grid) {
         grid.Columns().Move(3, 0);
         grid.SetOptions(grid.Options() & ~TGridOptions(dgTitles));
         return true;
     }) << QStringList{"prefix", "record x,1,a", "record y,2,b", "record z,3,c", "record w,4,d", "suffix"};
-    QTest::newRow("nothing selected") << std::function<bool(MemoryGrid&)>([](MemoryGrid&) { return false; })
-                                      << QStringList{};
+    QTest::newRow("nothing selected") << Arrange([](MemoryGrid&) { return false; }) << QStringList{};
 }
 
 void GridExportTest::walksEachKind()
 {
-    QFETCH(std::function<bool(MemoryGrid&)>, arrange);
+    QFETCH(Arrange, arrange);
     QFETCH(QStringList, expected);
     MemoryDataset dataSet({Field("id", TFieldType::ftInteger), Field("name", TFieldType::ftString),
                            Field("hidden", TFieldType::ftString), Field("d", TFieldType::ftString)},
