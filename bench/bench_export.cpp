@@ -88,6 +88,7 @@ private:
         page_.clear();
         pageStart_ = current_;
         QSqlQuery query(db_);
+        query.setForwardOnly(true);
         query.prepare("SELECT 编号, 工号, 日期, 符号, 测试数据, 分选结果 FROM data WHERE id >= ? ORDER BY id LIMIT ?");
         query.addBindValue(keys_[size_t(current_)]);
         query.addBindValue(kPage);
