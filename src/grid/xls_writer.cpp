@@ -67,14 +67,21 @@ void TGridExportAsXLS::ExportToStream(QIODevice& stream, bool allRecords)
     try {
         TGridExport::ExportToStream(stream, allRecords);
     } catch (...) {
-        // A stream of the caller's keeps what was written before the error.
-        if (!writeFailed_) try {
-                Flush();
-            } catch (const PlatformError&) {
-            }
+        FlushAfterError();
         throw;
     }
     Flush();
+}
+
+// The stream keeps the records written before an error, as it would without the buffer.
+void TGridExportAsXLS::FlushAfterError()
+{
+    if (writeFailed_) return;
+    try {
+        Flush();
+    } catch (const PlatformError&) {
+        // The first error is the one the caller sees.
+    }
 }
 
 void TGridExportAsXLS::WritePrefix()

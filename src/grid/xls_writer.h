@@ -47,6 +47,7 @@ private:
     void Put16(quint16 value);
     void Put32(quint32 value);
     void Flush();
+    void FlushAfterError();
 
     QByteArray buffer_;
     bool rowsUsedUp_ = false;
