@@ -83,7 +83,9 @@ class SilentBoxes : public ui::MessageBoxes {
 public:
     int shown = 0;
     void Inform(QWidget*, const QString&) override { ++shown; }
+    void InformCaptioned(QWidget*, const QString&, const QString&) override { ++shown; }
     void ShowError(QWidget*, const QString&) override { ++shown; }
+    ui::Answer AskYesNoCancel(QWidget*, const QString&) override { return ++shown, ui::Answer::Cancel; }
 };
 
 double WholePath(int frames)

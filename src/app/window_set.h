@@ -17,12 +17,14 @@ class TForm6;
 class QWidget;
 
 namespace ui {
+class FileDialogs;
 class MessageBoxes;
-}
+}  // namespace ui
 
 class WindowSet {
 public:
-    explicit WindowSet(ui::MessageBoxes& boxes);
+    // Without file dialogs of the caller's, the set uses the platform's.
+    explicit WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs = nullptr);
     ~WindowSet();
     WindowSet(const WindowSet&) = delete;
     WindowSet& operator=(const WindowSet&) = delete;
@@ -39,10 +41,13 @@ public:
 
     wire::FrameBuffer& Buffer() { return buffer_; }
     ui::MessageBoxes& Boxes() { return boxes_; }
+    ui::FileDialogs& Dialogs() { return *dialogs_; }
     records::MeasurementRecorder& Recorder() { return recorder_; }
 
 private:
     ui::MessageBoxes& boxes_;
+    std::unique_ptr<ui::FileDialogs> ownDialogs_;
+    ui::FileDialogs* dialogs_;
     wire::FrameBuffer buffer_;
     records::MeasurementRecorder recorder_;
     // Created in this order; destroyed in reverse, so the main window's port closes last.
