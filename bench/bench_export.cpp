@@ -65,6 +65,8 @@ public:
         if (current_ < pageStart_ || current_ >= pageStart_ + int(page_.size())) ReadPage();
         return page_[size_t(current_ - pageStart_)][size_t(field)];
     }
+    QList<records::Bookmark> Bookmarks() const override { return {keys_.begin(), keys_.end()}; }
+    QVariant BookmarkValue(records::Bookmark, int) const override { return {}; }  // the walk reads by cursor
     records::Bookmark GetBookmark() const override { return keys_.empty() ? 0 : keys_[size_t(current_)]; }
     void GotoBookmark(records::Bookmark bookmark) override
     {

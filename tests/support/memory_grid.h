@@ -48,6 +48,16 @@ public:
         if (current_ == failReadingRow) throw PlatformError(QStringLiteral("read failed"));
         return rows[current_][field];
     }
+    QList<records::Bookmark> Bookmarks() const override
+    {
+        QList<records::Bookmark> list;
+        for (int i = 0; i < RecordCount(); ++i) list << i + 1;
+        return list;
+    }
+    QVariant BookmarkValue(records::Bookmark bookmark, int field) const override
+    {
+        return rows.value(int(bookmark - 1)).value(field);
+    }
     // Bookmarks are the row number + 1.
     records::Bookmark GetBookmark() const override { return rows.isEmpty() ? 0 : current_ + 1; }
     void GotoBookmark(records::Bookmark bookmark) override
