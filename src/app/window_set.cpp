@@ -11,7 +11,9 @@
 WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
     : boxes_(boxes),
       ownDialogs_(dialogs ? nullptr : std::make_unique<ui::QtFileDialogs>()),
-      dialogs_(dialogs ? dialogs : ownDialogs_.get())
+      dialogs_(dialogs ? dialogs : ownDialogs_.get()),
+      store_(std::make_unique<records::RecordStore>(records::DatabasePath())),
+      recorder_(*store_)
 {
     login_ = std::make_unique<TForm6>(*this);
     main_ = std::make_unique<TForm1>(*this);

@@ -32,6 +32,14 @@ Answer QtMessageBoxes::AskYesNoCancel(QWidget* parent, const QString& text)
     }
 }
 
+bool QtMessageBoxes::ConfirmOkCancel(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Ok | QMessageBox::Cancel,
+                    parent);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
 void QtMessageBoxes::ShowError(QWidget* parent, const QString& text)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("QMR4070"), text, QMessageBox::Ok, parent);

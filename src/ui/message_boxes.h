@@ -23,6 +23,8 @@ public:
     // A question: caption "Confirm", question icon, Yes / No / Cancel; Yes is the default
     // button, Esc and closing the box answer Cancel.
     virtual Answer AskYesNoCancel(QWidget* parent, const QString& text) = 0;
+    // A confirmation: caption "Confirm", question icon, OK / Cancel; true for OK.
+    virtual bool ConfirmOkCancel(QWidget* parent, const QString& text) = 0;
 };
 
 // Modal QMessageBox boxes; the event loop keeps running while one is open.
@@ -32,6 +34,7 @@ public:
     void InformCaptioned(QWidget* parent, const QString& caption, const QString& text) override;
     void ShowError(QWidget* parent, const QString& text) override;
     Answer AskYesNoCancel(QWidget* parent, const QString& text) override;
+    bool ConfirmOkCancel(QWidget* parent, const QString& text) override;
 };
 
 // Shows the exception being handled in the standard error box: a platform error with

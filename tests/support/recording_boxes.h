@@ -34,6 +34,13 @@ public:
         RunWhileOpen();
         return answers.isEmpty() ? ui::Answer::Cancel : answers.takeFirst();
     }
+    // Yes among the answers stands for OK.
+    bool ConfirmOkCancel(QWidget*, const QString& text) override
+    {
+        asked << text;
+        RunWhileOpen();
+        return !answers.isEmpty() && answers.takeFirst() == ui::Answer::Yes;
+    }
     void ShowError(QWidget*, const QString& text) override
     {
         errors << text;
