@@ -42,6 +42,10 @@ bool LooksLikeSqlite(const QString& path)
     return file.read(16) == QByteArray("SQLite format 3\0", 16);
 }
 
+// Text fields hold text, never NULL: an empty QString is bound as "" (a null one would
+// be stored as NULL and then match no search for an empty text).
+QVariant Text(const QString& text) { return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text); }
+
 QString FilterCondition(const RecordFilter& filter)
 {
     QString where = QStringLiteral(R"( WHERE "日期" = :date)");
@@ -52,9 +56,9 @@ QString FilterCondition(const RecordFilter& filter)
 
 void BindFilter(QSqlQuery& query, const RecordFilter& filter)
 {
-    query.bindValue(QStringLiteral(":date"), filter.dateText);
-    if (filter.sortText) query.bindValue(QStringLiteral(":sort"), *filter.sortText);
-    if (filter.operatorNumber) query.bindValue(QStringLiteral(":operator"), *filter.operatorNumber);
+    query.bindValue(QStringLiteral(":date"), Text(filter.dateText));
+    if (filter.sortText) query.bindValue(QStringLiteral(":sort"), Text(*filter.sortText));
+    if (filter.operatorNumber) query.bindValue(QStringLiteral(":operator"), Text(*filter.operatorNumber));
 }
 
 }  // namespace
@@ -194,11 +198,11 @@ Bookmark RecordStore::Append(const NewRecord& record)
     StoreQuery insert(*this, connection_,
                       QStringLiteral("INSERT INTO data (%1, taken_at) VALUES (?, ?, ?, ?, ?, ?, ?)").arg(kFieldList));
     insert.addBindValue(record.number);
-    insert.addBindValue(record.operatorNumber);
-    insert.addBindValue(record.dateText);
-    insert.addBindValue(record.modeSymbol);
-    insert.addBindValue(record.readingText);
-    insert.addBindValue(record.sortText);
+    insert.addBindValue(Text(record.operatorNumber));
+    insert.addBindValue(Text(record.dateText));
+    insert.addBindValue(Text(record.modeSymbol));
+    insert.addBindValue(Text(record.readingText));
+    insert.addBindValue(Text(record.sortText));
     insert.addBindValue(record.takenAt.isValid() ? QVariant(record.takenAt.toMSecsSinceEpoch()) : QVariant());
     // Outside a transaction the insert is its own, committed and synced before exec returns.
     insert.Run();
