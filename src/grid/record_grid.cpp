@@ -15,7 +15,6 @@ constexpr int kRowHeight = 20;
 
 TRecordGrid::TRecordGrid(ui::MessageBoxes& boxes, QWidget* parent) : QTableView(parent), boxes_(boxes)
 {
-    setModel(&model_);
     // The view never changes the selection by itself; the selection rules do.
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -27,7 +26,16 @@ TRecordGrid::TRecordGrid(ui::MessageBoxes& boxes, QWidget* parent) : QTableView(
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setHighlightSections(false);
     connect(horizontalHeader(), &QHeaderView::sectionMoved, this, &TRecordGrid::ColumnMoved);
-    connect(&model_, &QAbstractItemModel::modelReset, this, &TRecordGrid::FollowDataSet);
+    // While rows go, the view moves its current row by itself; that must not move the dataset.
+    auto hold = [this] { following_ = true; };
+    auto release = [this] { following_ = false, FollowDataSet(); };
+    connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, hold);
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, release);
+    connect(&model_, &QAbstractItemModel::modelAboutToBeReset, this, hold);
+    connect(&model_, &QAbstractItemModel::modelReset, this, release);
+    connect(&model_, &QAbstractItemModel::layoutAboutToBeChanged, this, hold);
+    connect(&model_, &QAbstractItemModel::layoutChanged, this, release);
+    setModel(&model_);  // after the holds, so they come before the view's own handlers
     SetOptions(Options());
     SetRowSizingAllowed(RowSizingAllowed());
 }

@@ -107,7 +107,11 @@ void KeyedDataset::Delete()
 void KeyedDataset::DeleteRecords(const QList<Bookmark>& bookmarks)
 {
     if (!CanModify()) throw PlatformError(QStringLiteral("Cannot modify a read-only dataset"));
+    if (bookmarks.isEmpty()) return;
     store_.Delete(bookmarks);
+    // Where a walk from the last to the first would end: on the record after the first.
+    const int index = int(std::lower_bound(ids_.begin(), ids_.end(), bookmarks.front()) - ids_.begin());
+    Place(index, false, false);
 }
 
 void KeyedDataset::FollowAppended(Bookmark id)
