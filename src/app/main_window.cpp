@@ -125,6 +125,8 @@ void TForm1::BuildControls()
     Button7 = MakeButton(client, QStringLiteral("清空"), 808, 512, 75, 25);
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    connect(SaveButton, &QPushButton::clicked, this, &TForm1::SaveButtonClick);
+    connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
 
     DateTimePicker1 = new QDateEdit(client);
     DateTimePicker1->setGeometry(208, 552, 97, 21);

@@ -27,7 +27,7 @@ class TRecordGrid;
 namespace records {
 class Dataset;
 class RecordTable;
-}
+}  // namespace records
 
 namespace wire {
 class SerialControl;
@@ -103,6 +103,8 @@ public:
     void RadioGroup7Click();
     void Button3Click();
     void Button7Click();
+    void SaveButtonClick();
+    void Button6Click();
 
     // The seven groups in switch-table order.
     RadioGroup* SwitchGroup(int switchIndex) const;

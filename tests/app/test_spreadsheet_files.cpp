@@ -2,17 +2,24 @@
 // reaches the file, failures shown and the old file kept, and the hand-over to the
 // spreadsheet application.
 
+#include "main_window.h"
 #include "memory_grid.h"
 #include "message_boxes.h"
+#include "pty_pair.h"
+#include "record_grid.h"
 #include "recording_boxes.h"
 #include "recording_dialogs.h"
 #include "spreadsheet_files.h"
+#include "temp_database.h"
+#include "window_set.h"
 #include "xls_writer.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,6 +69,8 @@ private slots:
     void opens();
     void asksWithYesAsDefault_data();
     void asksWithYesAsDefault();
+    void mainWindowSavesEveryRecord_data();
+    void mainWindowSavesEveryRecord();
 };
 
 void SpreadsheetFilesTest::offersOperatorAndDate()
@@ -211,6 +220,38 @@ void SpreadsheetFilesTest::asksWithYesAsDefault()
     ui::QtMessageBoxes boxes;
     QCOMPARE(boxes.AskYesNoCancel(nullptr, QStringLiteral("文件名已存在,覆盖吗?")), answer);
     QCOMPARE(caption, QStringLiteral("Confirm"));
+}
+
+void SpreadsheetFilesTest::mainWindowSavesEveryRecord_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::newRow("empty table: title row only") << 0;
+    QTest::newRow("three records, one selected") << 3;
+}
+
+void SpreadsheetFilesTest::mainWindowSavesEveryRecord()
+{
+    QFETCH(int, records);
+    testing_support::TempDatabase database;
+    testing_support::PtyPair pty;
+    testing_support::PortOverride port{pty};
+    testing_support::RecordingMessageBoxes boxes;
+    testing_support::RecordingFileDialogs dialogs;
+    WindowSet windows(boxes, &dialogs);
+    TForm1& main = windows.Main();
+    for (int i = 0; i < records; ++i)
+        windows.Recorder().Append({"A01", "2024-03-05", "R", "1.2345mΩ", "合格", QDateTime::currentDateTime()});
+    testing_support::PtyPair::Pump(50);
+    if (records > 0) main.RecordGrid1->SelectedRowList().Add(main.RecordGrid1->DataSet()->GetBookmark());
+    QTemporaryDir dir;
+    dialogs.answer = dir.filePath("main.xls");
+    main.Edit3->setText("A01");
+    main.SaveButton->click();
+    QCOMPARE(boxes.errors, QStringList());
+    const QByteArray saved = ReadFile(*dialogs.answer);
+    QCOMPARE(saved, ExportBytes(*main.RecordGrid1, true));
+    QCOMPARE(saved.count(QByteArray::fromHex("7E020A00")), records);      // an RK 编号 per record
+    QCOMPARE(saved.count(QByteArray::fromHex("0402")), 6 + records * 5);  // titles, then five texts a record
 }
 
 QTEST_MAIN(SpreadsheetFilesTest)
