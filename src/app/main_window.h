@@ -27,7 +27,7 @@ class TRecordGrid;
 namespace records {
 class Dataset;
 class RecordTable;
-}
+}  // namespace records
 
 namespace wire {
 class SerialControl;
