@@ -207,6 +207,7 @@ Bookmark RecordStore::Append(const NewRecord& record)
     // Outside a transaction the insert is its own, committed and synced before exec returns.
     insert.Run();
     const Bookmark id = insert.lastInsertId().toLongLong();
+    qCDebug(lcRecords) << "committed record" << record.number << "as" << id;
     emit Appended(id);
     return id;
 }
