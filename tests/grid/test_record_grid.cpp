@@ -184,9 +184,11 @@ private slots:
         bench.Run("click 3, ctrl 4");
         bench.table.DeleteRecords(everyOther);
         QCOMPARE(bench.Listed(), QList{4});
+        bench.Run("esc, corner");
         for (int i = 41; i <= 45; ++i) bench.store.Append({i, {}, {}, {}, {}, {}, {}});
         QCOMPARE(bench.grid.Model().rowCount(), 20);  // held back until the batch is announced
         QTRY_COMPARE(bench.grid.Model().rowCount(), 25);
+        QCOMPARE(bench.Highlighted().size(), 25);  // all records, the new ones too
         for (int row = 0; row < 25; ++row)
             QCOMPARE(bench.grid.Model().index(row, 0).data(Qt::UserRole).toLongLong(), bench.table.Bookmarks()[row]);
         QCOMPARE(bench.grid.Model().index(24, 0).data().toString(), QStringLiteral("45"));
