@@ -163,6 +163,23 @@ private slots:
         QCOMPARE(bench.Remaining(), remaining);
     }
 
+    // Shift with Page Down and Page Up moves a page of visible rows by the range rule.
+    void pageKeys()
+    {
+        Bench bench(60);
+        const int page = bench.grid.rowAt(bench.grid.viewport()->height() - 1) - bench.grid.rowAt(0);
+        QVERIFY(page > 1);
+        bench.Run("click 1, shiftkey PgDn");
+        QList<int> range;
+        for (int i = 1; i <= page + 1; ++i) range << i;
+        QCOMPARE(bench.Listed(), range);
+        bench.Run("shiftkey PgUp");
+        QCOMPARE(bench.Listed(), QList{1});
+        bench.Run("key PgDn");
+        QCOMPARE(bench.Listed(), QList<int>());
+        QCOMPARE(bench.Number(bench.table.GetBookmark()), page + 1);
+    }
+
     // A column dragged elsewhere moves in Columns, which the export follows.
     void movedColumn()
     {
