@@ -104,8 +104,12 @@ private:
     void ApplySettingReport(const wire::Report& report);
     QString ApplyMeasurementReport(const wire::Report& report, const QString& dateText);
     void SendSwitchCommand(int switchIndex);
+    void ComLost(const QString& errorText);
+    void RetakeCom();
     // The click of a switch group that only sends its command (all but the display).
     void PlainSwitchClick(int switchIndex);
 
     WindowSet& windows_;
+    // Runs while Com is lost: tries to open the port again about once a second.
+    QTimer* retakeTimer_;
 };
