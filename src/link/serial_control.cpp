@@ -287,6 +287,7 @@ void SerialControl::HandleError(QSerialPort::SerialPortError error)
     // Closed at once: a hung-up line would otherwise wake the loop without end. The
     // port is closed now, so this runs once per loss.
     port_.close();
+    port_.clearError();
     input_.clear();
     // Told after the port's own call has returned, as the handler may open a modal box.
     QMetaObject::invokeMethod(

@@ -1,5 +1,6 @@
 // The serial control on a real pseudo-terminal: line set-up, the receive threshold,
-// returned bytes, emptying, sending, overflow and the errors of a missing or taken port.
+// returned bytes, emptying, sending, overflow, the errors of a missing or taken port
+// and a line lost under an open port.
 
 #include "frame_buffer.h"
 #include "platform_error.h"
