@@ -35,12 +35,13 @@ void Catch(void (*handler)(int))
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, wakeFds) != 0)
+    // Non-blocking, so a burst of signals can never stall the handler on a full socket.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, wakeFds) != 0)
         throw PlatformError(QStringLiteral("socketpair: %1").arg(QString::fromLocal8Bit(strerror(errno))));
     auto* notifier = new QSocketNotifier(wakeFds[1], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] {
-        char byte;
-        [[maybe_unused]] const ssize_t read = ::read(wakeFds[1], &byte, 1);
+        char bytes[64];
+        while (::read(wakeFds[1], bytes, sizeof bytes) > 0) {}
         emit Requested();
     });
     Catch(OnSignal);

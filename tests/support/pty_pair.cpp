@@ -110,9 +110,9 @@ void PtyPair::CloseMeterEnd()
 
 QString PtyPair::LineSettings() const
 {
-    // On a pseudo-terminal the master answers with the slave's settings.
+    // Read on the device the program opened, not through the master.
     termios t{};
-    if (tcgetattr(master_, &t) != 0) return QStringLiteral("unreadable");
+    if (tcgetattr(slaveKeeper_, &t) != 0) return QStringLiteral("unreadable");
     const speed_t speed = cfgetospeed(&t);
     const QString baud = speed == B9600   ? QStringLiteral("9600")
                          : speed == B1200 ? QStringLiteral("1200")
