@@ -1,6 +1,7 @@
 // Measurement reports handled per second: by the frame reader alone, and through the
 // whole receive path (pseudo-terminal, serial control, report handler, live main
-// window on the offscreen platform). Run by hand: bench_receive [frames]
+// window on the offscreen platform); and with the meter pulled, the CPU the program
+// takes and how soon readings show again once it is back. Run by hand: bench_receive [frames]
 
 #include "frame_codec.h"
 #include "login_window.h"
@@ -10,17 +11,21 @@
 #include "window_set.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cstdio>
@@ -133,6 +138,91 @@ double WholePath(int frames)
 }
 }  // namespace
 
+// A pseudo-terminal behind a fixed path that can be pulled and plugged in again.
+struct PluggedMeter {
+    QTemporaryDir dir;
+    QByteArray path = QDir(dir.path()).filePath(QStringLiteral("meter")).toLocal8Bit();
+    int master = -1;
+    int slave = -1;
+
+    void Plug()
+    {
+        char name[256] = {};
+        openpty(&master, &slave, name, nullptr, nullptr);
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        const QByteArray staged = path + ".new";
+        symlink(name, staged.constData());
+        rename(staged.constData(), path.constData());
+    }
+    void Unplug()
+    {
+        unlink(path.constData());
+        close(master);
+        close(slave);
+    }
+};
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void RunEventsFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The meter pulled and plugged in again `rounds` times: the program's share of a core
+// while the port is lost, and the time from the meter's return to the first reading shown.
+void LostMeter(int rounds)
+{
+    PluggedMeter meter;
+    meter.Plug();
+    qputenv("QMR4070_PORT", meter.path);
+    SilentBoxes boxes;
+    WindowSet windows(boxes);
+    windows.Login().Edit1->setText(QStringLiteral("582"));
+    windows.Login().Button4->click();
+    RunEventsFor(1500);  // past the start-up refresh
+    QLabel* reading = windows.Main().Label5;
+    double lostCpu = 0, lostWall = 0, returnSum = 0, returnMax = 0;
+    for (int round = 0; round < rounds; ++round) {
+        meter.Unplug();
+        RunEventsFor(200);  // the hang-up noticed and shown
+        const double cpu = CpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        RunEventsFor(3000);
+        lostCpu += CpuSeconds() - cpu;
+        lostWall += wall.nsecsElapsed() / 1e9;
+
+        reading->setText(QStringLiteral("waiting"));
+        meter.Plug();
+        QElapsedTimer back;
+        back.start();
+        const QByteArray frame = MeasurementFrame(round + 1);
+        while (reading->text() == u"waiting" && back.elapsed() < 10000) {
+            [[maybe_unused]] const ssize_t n = ::write(meter.master, frame.constData(), frame.size());
+            RunEventsFor(20);
+            char drain[4096];
+            while (::read(meter.master, drain, sizeof drain) > 0) {}
+        }
+        const double seconds = back.nsecsElapsed() / 1e9;
+        returnSum += seconds;
+        returnMax = std::max(returnMax, seconds);
+    }
+    std::printf("port lost:          %9.3f %% of a core (%.0f s lost over %d pulls, %d boxes)\n",
+                100 * lostCpu / lostWall, lostWall, rounds, boxes.shown);
+    std::printf("meter back to first reading: mean %.2f s, worst %.2f s (%d returns)\n", returnSum / rounds, returnMax,
+                rounds);
+    meter.Unplug();
+    qunsetenv("QMR4070_PORT");
+}
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -146,5 +236,6 @@ int main(int argc, char** argv)
     std::printf("whole receive path: %9.0f frames/s (%d measurement reports, main window shown offscreen)\n", whole,
                 frames);
     std::printf("line rate at 9600 baud: %.0f frames/s\n", 9600.0 / 10 / 11);
+    LostMeter(5);
     return 0;
 }

@@ -45,6 +45,9 @@ TForm6::TForm6(WindowSet& windows) : windows_(windows)
 
     Com1 = new SerialControl(this);
     connect(Com1, &SerialControl::OnComm, this, &TForm6::Com1Comm);
+    // The check under way is lost with the line; the next check opens the port afresh.
+    connect(Com1, &SerialControl::PortLost, this,
+            [this](const QString& text) { windows_.Boxes().ShowError(this, text); });
 
     Edit3 = ui::MakeEdit(this, 96, 32, 121, 21);
     Button3 = ui::MakeButton(this, QStringLiteral("身份认证"), 264, 32, 97, 25);

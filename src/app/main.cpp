@@ -2,6 +2,7 @@
 
 #include "login_window.h"
 #include "message_boxes.h"
+#include "termination_signals.h"
 #include "window_set.h"
 
 #include <QApplication>
@@ -17,6 +18,8 @@ int main(int argc, char** argv)
     try {
         WindowSet windows(boxes);
         QObject::connect(&windows.Login(), &TForm6::Closed, &application, &QApplication::quit, Qt::QueuedConnection);
+        TerminationSignals termination;
+        QObject::connect(&termination, &TerminationSignals::Requested, &windows.Login(), &QWidget::close);
         windows.Login().show();
         return QApplication::exec();
     } catch (...) {

@@ -8,6 +8,7 @@
 #include "message_boxes.h"
 #include "nominal_value_window.h"
 #include "percent_limits_window.h"
+#include "platform_error.h"
 #include "radio_group.h"
 #include "serial_control.h"
 #include "summary_lines.h"
@@ -49,8 +50,10 @@ TForm1::TForm1(WindowSet& windows) : windows_(windows)
     ui::SetUpForm(this, QStringLiteral("低电阻测量仪"), ui::kNoTitleButtons);
     Com = new SerialControl(this);
     connect(Com, &SerialControl::OnComm, this, &TForm1::ComComm);
-    connect(Com, &SerialControl::PortLost, this,
-            [this](const QString& text) { windows_.Boxes().ShowError(this, text); });
+    connect(Com, &SerialControl::PortLost, this, &TForm1::ComLost);
+    retakeTimer_ = new QTimer(this);
+    retakeTimer_->setInterval(1000);
+    connect(retakeTimer_, &QTimer::timeout, this, &TForm1::RetakeCom);
     BuildControls();
     BuildMenu();
     Timer1 = new QTimer(this);
@@ -329,6 +332,41 @@ void TForm1::Button1Click()
 void TForm1::Button4Click()
 {
     Guarded([this] { SendCommand(*Com, windows_.Buffer(), kSingleMeasurementRequest); });
+}
+
+// ---- Lost meter ----
+
+void TForm1::ComLost(const QString& errorText)
+{
+    // The last result belongs to a part no longer measured: show none, as before the
+    // first report. The switch panel keeps the meter's last positions.
+    for (QLabel* lamp : {Label6, Label7, Label8}) ui::SetBackground(lamp, ui::kWindow);
+    Label5->setText(QStringLiteral(" "));
+    Label4->setText(QString());
+    Label4->adjustSize();
+    // Started before the box, which is modal: the meter may come back while it stands.
+    retakeTimer_->start();
+    windows_.Boxes().ShowError(this, errorText);
+}
+
+void TForm1::RetakeCom()
+{
+    // Opened on purpose meanwhile (the login's hand-over): nothing left to take back.
+    if (Com->PortOpen()) {
+        retakeTimer_->stop();
+        return;
+    }
+    // The login's identity check holds the port; it hands it back itself.
+    if (windows_.Login().Com1->PortOpen()) return;
+    try {
+        Com->setPortOpen(true);
+    } catch (const PlatformError&) {
+        return;  // quietly: the next try comes in a second
+    }
+    retakeTimer_->stop();
+    qCDebug(lcLink) << "port taken back";
+    // As at start-up, so the switch panel and the setting windows catch up with the meter.
+    Button1Click();
 }
 
 void TForm1::Timer1Timer()

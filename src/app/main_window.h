@@ -124,6 +124,8 @@ private:
     void RecordReading(const records::MeasurementValues& values);
     void ShowAppendError();
     void SendSwitchCommand(int switchIndex);
+    void ComLost(const QString& errorText);
+    void RetakeCom();
     // The click of a switch group that only sends its command (all but the display).
     void PlainSwitchClick(int switchIndex);
 
@@ -131,4 +133,6 @@ private:
     // An append error waiting to be shown, and whether its box is up: one box at a time.
     QString appendError_;
     bool appendBoxUp_ = false;
+    // Runs while Com is lost: tries to open the port again about once a second.
+    QTimer* retakeTimer_;
 };

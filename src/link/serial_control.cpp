@@ -1,9 +1,15 @@
 #include "serial_control.h"
 
+#include "log_categories.h"
 #include "platform_error.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QStringList>
+
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#endif
 
 namespace wire {
 
@@ -51,6 +57,29 @@ LineSettings ParseSettings(const QString& text)
     else
         throw PlatformError(QStringLiteral("串口参数无效: %1").arg(text));
     return settings;
+}
+
+const QString kInUse = QStringLiteral("in use by another program");
+
+// Qt reports a port that another program holds (its lock file, an exclusive open, a
+// COM port in use) as a permission error, which is not what the operator must hear.
+bool HeldElsewhere(const QSerialPort& port, const QString& device)
+{
+    if (port.error() != QSerialPort::PermissionError) return false;
+#ifdef Q_OS_WIN
+    Q_UNUSED(device);
+    return true;
+#else
+    const QFileInfo info(device);
+    return info.isReadable() && info.isWritable();
+#endif
+}
+
+// Every way the line can fail under an open port: the far end hung up (end of stream),
+// the device went away, reading or writing failed.
+bool IsLoss(QSerialPort::SerialPortError error)
+{
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError || error == QSerialPort::WriteError;
 }
 }  // namespace
 
@@ -114,15 +143,37 @@ void SerialControl::setPortOpen(bool open)
         port_.close();
         return;
     }
-    const QString device = DeviceForPort(commPort_);
-    port_.setPortName(device);
+    device_ = DeviceForPort(commPort_);
+    port_.setPortName(device_);
     if (!port_.open(QIODevice::ReadWrite)) {
-        const QString reason = port_.errorString();
+        const QString reason = HeldElsewhere(port_, device_) ? kInUse : port_.errorString();
         port_.clearError();
-        throw PlatformError(QStringLiteral("串口 %1 无法打开: %2").arg(device, reason));
+        ThrowOpenFailure(reason);
+    }
+    if (!LockDevice()) {
+        port_.close();
+        ThrowOpenFailure(kInUse);
     }
     ApplyLineSettings();
     port_.clear(QSerialPort::AllDirections);
+}
+
+void SerialControl::ThrowOpenFailure(const QString& reason) const
+{
+    const QString text = QStringLiteral("串口 %1 无法打开: %2").arg(device_, reason);
+    qCDebug(lcLink).noquote() << text;
+    throw PlatformError(text);
+}
+
+bool SerialControl::LockDevice()
+{
+#ifdef Q_OS_UNIX
+    // Beside Qt's lock file: a program that takes the device without one, or a root
+    // user for whom the exclusive open does not hold, still finds it taken.
+    return ::flock(static_cast<int>(port_.handle()), LOCK_EX | LOCK_NB) == 0;
+#else
+    return true;
+#endif
 }
 
 void SerialControl::setInBufferCount(int count)
@@ -228,16 +279,21 @@ void SerialControl::QueueRecheck()
 
 void SerialControl::HandleError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError) return;
-    const QString text = QStringLiteral("串口 %1 出错: %2").arg(port_.portName(), port_.errorString());
+    if (!port_.isOpen() || !IsLoss(error)) return;
+    // A read of nothing from a hung-up line is reported with whatever errno held.
+    const QString reason = error == QSerialPort::ReadError ? QStringLiteral("the line hung up") : port_.errorString();
+    const QString text = QStringLiteral("串口 %1 出错: %2").arg(device_, reason);
+    qCDebug(lcLink).noquote() << text;
+    // Closed at once: a hung-up line would otherwise wake the loop without end. The
+    // port is closed now, so this runs once per loss.
+    port_.close();
     port_.clearError();
-    // Closing from inside the port's own signal is deferred to keep QSerialPort sane.
+    input_.clear();
+    // Told after the port's own call has returned, as the handler may open a modal box.
     QMetaObject::invokeMethod(
         this,
         [this, text] {
-            if (port_.isOpen()) port_.close();
-            input_.clear();
-            emit PortLost(text);
+            if (!port_.isOpen()) emit PortLost(text);
         },
         Qt::QueuedConnection);
 }

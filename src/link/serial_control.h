@@ -30,7 +30,8 @@ public:
     void setSettings(const QString& settings);
 
     bool PortOpen() const;
-    // Opens or closes the port. Throws PlatformError when the port is missing or taken.
+    // Opens or closes the port. Throws PlatformError when the port is missing or taken
+    // ("in use by another program").
     void setPortOpen(bool open);
 
     int InBufferCount() const { return static_cast<int>(input_.size()); }
@@ -64,7 +65,8 @@ public:
 signals:
     // Raised for each communication event; read CommEvent() to see which.
     void OnComm();
-    // The open port failed under the program (device removed); the port is closed.
+    // The open port failed under the program (hang-up, device removed, a failed read or
+    // write); the port is already closed. Raised once per loss.
     void PortLost(const QString& errorText);
 
 private:
@@ -74,8 +76,11 @@ private:
     void QueueRecheck();
     void HandleError(QSerialPort::SerialPortError error);
     void ApplyLineSettings();
+    bool LockDevice();
+    [[noreturn]] void ThrowOpenFailure(const QString& reason) const;
 
     QSerialPort port_;
+    QString device_;
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,n,8,1");
     int inputMode_ = 0;

@@ -1,5 +1,6 @@
 // The serial control on a real pseudo-terminal: line set-up, the receive threshold,
-// returned bytes, emptying, sending, overflow and the errors of a missing or taken port.
+// returned bytes, emptying, sending, overflow, the errors of a missing or taken port
+// and a line lost under an open port.
 
 #include "frame_buffer.h"
 #include "platform_error.h"
@@ -8,6 +9,10 @@
 
 #include <QSignalSpy>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace wire;
 using testing_support::Bytes;
@@ -26,6 +31,16 @@ void OpenMainPort(SerialControl& com)
     com.setInputMode(1);
     com.setRThreshold(11);
     com.setSThreshold(0);
+}
+
+QString OpenError(SerialControl& com)
+{
+    try {
+        com.setPortOpen(true);
+    } catch (const PlatformError& error) {
+        return error.Text();
+    }
+    return {};
 }
 }  // namespace
 
@@ -226,12 +241,67 @@ private slots:
         SerialControl first;
         SerialControl second;
         first.setPortOpen(true);
-        QVERIFY_THROWS_EXCEPTION(PlatformError, second.setPortOpen(true));
+        const QString error = OpenError(second);
+        QVERIFY2(error.contains(QStringLiteral("in use by another program")), qPrintable(error));
         QVERIFY(!second.PortOpen());
         QVERIFY_THROWS_EXCEPTION(PlatformError, first.setPortOpen(true));
         first.setPortOpen(false);
         second.setPortOpen(true);  // handed over
         QVERIFY(second.PortOpen());
+    }
+
+    void portHeldByAnotherProgramIsInUse()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        // Another program holding the device by an advisory lock, which stops even root.
+        const int other = ::open(qPrintable(pty.SlavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(other >= 0);
+        QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
+        SerialControl com;
+        const QString error = OpenError(com);
+        ::close(other);
+        QVERIFY2(error.contains(QStringLiteral("in use by another program")), qPrintable(error));
+        QVERIFY(!com.PortOpen());
+        com.setPortOpen(true);
+    }
+
+    void lineSettingsOnTheDevice()
+    {
+        PtyPair pty;
+        PortOverride port(pty);
+        pty.ScrambleLineSettings();
+        QCOMPARE(pty.LineSettings(), QStringLiteral("1200 8N2 cooked"));
+        SerialControl com;
+        OpenMainPort(com);
+        QCOMPARE(pty.LineSettings(), QStringLiteral("9600 8N1 raw"));
+    }
+
+    void lostLineClosesThePortOnce_data()
+    {
+        QTest::addColumn<bool>("sending");
+        QTest::newRow("hang-up while waiting") << false;
+        QTest::newRow("hang-up met by a send") << true;
+    }
+    void lostLineClosesThePortOnce()
+    {
+        QFETCH(bool, sending);
+        PtyPair pty;
+        PortOverride port(pty);
+        SerialControl com;
+        OpenMainPort(com);
+        QSignalSpy lost(&com, &SerialControl::PortLost);
+        pty.CloseMeterEnd();
+        if (sending) {
+            FrameBuffer buffer;
+            SendCommand(com, buffer, 0xAD);
+            QVERIFY(!com.PortOpen());  // the failed write itself closed it
+        }
+        QTRY_COMPARE(lost.count(), 1);
+        QVERIFY(!com.PortOpen());
+        QVERIFY2(lost[0][0].toString().contains(pty.SlavePath()), qPrintable(lost[0][0].toString()));
+        PtyPair::Pump(300);
+        QCOMPARE(lost.count(), 1);
     }
 
     void propertiesSurviveReopening()

@@ -102,6 +102,42 @@ void PtyPair::Pump(int ms)
     }
 }
 
+void PtyPair::CloseMeterEnd()
+{
+    close(master_);
+    master_ = -1;
+}
+
+QString PtyPair::LineSettings() const
+{
+    // Read on the device the program opened, not through the master.
+    termios t{};
+    if (tcgetattr(slaveKeeper_, &t) != 0) return QStringLiteral("unreadable");
+    const speed_t speed = cfgetospeed(&t);
+    const QString baud = speed == B9600   ? QStringLiteral("9600")
+                         : speed == B1200 ? QStringLiteral("1200")
+                                          : QStringLiteral("other");
+    const int bits = (t.c_cflag & CSIZE) == CS8 ? 8 : (t.c_cflag & CSIZE) == CS7 ? 7 : 0;
+    const QChar parity = !(t.c_cflag & PARENB) ? u'N' : (t.c_cflag & PARODD) ? u'O' : u'E';
+    const int stop = (t.c_cflag & CSTOPB) ? 2 : 1;
+    const bool raw = !(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) && !(t.c_oflag & OPOST) &&
+                     !(t.c_iflag & (ICRNL | INLCR | IGNCR | IXON | ISTRIP | BRKINT));
+    return QStringLiteral("%1 %2%3%4 %5").arg(baud).arg(bits).arg(parity).arg(stop).arg(raw ? u"raw" : u"cooked");
+}
+
+void PtyPair::ScrambleLineSettings()
+{
+    termios t{};
+    tcgetattr(slaveKeeper_, &t);
+    cfsetispeed(&t, B1200);
+    cfsetospeed(&t, B1200);
+    t.c_cflag |= CSTOPB;
+    t.c_lflag |= ICANON | ECHO | ISIG;
+    t.c_oflag |= OPOST;
+    t.c_iflag |= ICRNL | IXON;
+    tcsetattr(slaveKeeper_, TCSANOW, &t);
+}
+
 QByteArray Bytes(std::initializer_list<int> values)
 {
     QByteArray bytes;

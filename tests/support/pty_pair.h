@@ -29,6 +29,15 @@ public:
     // Pumps events for a while so the program can handle what it received.
     static void Pump(int ms);
 
+    // The meter's cable pulled: the program's end sees a hang-up. The slave stays held
+    // here, so no other pseudo-terminal gets its number while the program retries.
+    void CloseMeterEnd();
+    // The line settings of the slave as the program left them, "9600 8N1 raw".
+    QString LineSettings() const;
+    // Leaves the slave at other settings (1200 baud, 2 stop bits, cooked), so a test sees
+    // that the program puts its own on the line. A pseudo-terminal keeps 8 bits, no parity.
+    void ScrambleLineSettings();
+
 private:
     int master_ = -1;
     int slaveKeeper_ = -1;  // keeps the pair alive while the program has the port closed
