@@ -27,6 +27,7 @@ class TRecordGrid;
 namespace records {
 class Dataset;
 class RecordTable;
+struct RecordFilter;
 }  // namespace records
 
 namespace wire {
@@ -103,6 +104,10 @@ public:
     void RadioGroup7Click();
     void Button3Click();
     void Button7Click();
+    // The searches (main_window_searches.cpp).
+    void Button8Click();
+    void Button5Click();
+    void Button9Click();
 
     // The seven groups in switch-table order.
     RadioGroup* SwitchGroup(int switchIndex) const;
@@ -122,6 +127,9 @@ private:
     void BuildRecords(QWidget* client);
     void RecordReading(const records::MeasurementValues& values);
     void ShowAppendError();
+    // Shows the results and runs a search for the picked date; `condition` reads the
+    // search's own input at its step and completes the filter.
+    void Search(const std::function<void(records::RecordFilter&)>& condition);
     void SendSwitchCommand(int switchIndex);
     // The click of a switch group that only sends its command (all but the display).
     void PlainSwitchClick(int switchIndex);
