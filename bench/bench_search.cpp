@@ -180,7 +180,6 @@ int main(int argc, char** argv)
             w.Edit2->setText(QStringLiteral("1001"));
             byOperator << program.Search(w.Button9);
             found[2] += program.Results().Query1->RecordCount();
-            if (round == 0) std::fprintf(stderr, "DEBUG %s | %s\n", qPrintable(program.Results().Query1->SQL().join(' ')), qPrintable(program.Results().Query1->Params().value(":W").toString() + "/" + program.Results().Query1->Params().value(":D").toString()));
         }
         std::printf(
             "click to rows drawn, median / worst of 7 dates: 按日期检索 %.1f / %.1f ms, "
