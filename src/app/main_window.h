@@ -15,7 +15,6 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableView;
 class QDateTime;
 class QTimer;
 class RadioGroup;

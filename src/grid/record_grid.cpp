@@ -35,6 +35,10 @@ TRecordGrid::TRecordGrid(ui::MessageBoxes& boxes, QWidget* parent) : QTableView(
     connect(&model_, &QAbstractItemModel::modelReset, this, release);
     connect(&model_, &QAbstractItemModel::layoutAboutToBeChanged, this, hold);
     connect(&model_, &QAbstractItemModel::layoutChanged, this, release);
+    // gstAll means every record, also those appended since.
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (Selection().SelectionType() == gstAll) ShowSelection();
+    });
     setModel(&model_);  // after the holds, so they come before the view's own handlers
     SetOptions(Options());
     SetRowSizingAllowed(RowSizingAllowed());

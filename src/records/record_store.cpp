@@ -139,10 +139,12 @@ void RecordStore::Open()
 void RecordStore::Upgrade()
 {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    StoreQuery tables(*this, connection_, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    StoreQuery tables(*this, connection_,
+                      QStringLiteral("SELECT type, name FROM sqlite_master WHERE type IN ('table', 'index')"));
     tables.Run();
     QStringList names;
-    while (tables.next()) names << tables.value(0).toString();
+    QStringList indexes;
+    while (tables.next()) (tables.value(0).toString() == u"index" ? indexes : names) << tables.value(1).toString();
     tables.finish();
     StoreQuery info(*this, connection_, QStringLiteral("PRAGMA table_info(data)"));
     info.Run();
@@ -161,7 +163,8 @@ void RecordStore::Upgrade()
     const bool hasId = columns.contains(QStringLiteral("id"));
     const bool hasTakenAt = columns.contains(QStringLiteral("taken_at"));
     const bool hasSource = names.contains(QStringLiteral("source"));
-    if (hasData && hasId && hasTakenAt && hasSource) return;
+    const bool hasIndex = indexes.contains(QStringLiteral("data_date"));
+    if (hasData && hasId && hasTakenAt && hasSource && hasIndex) return;
 
     if (!db.transaction()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
     try {

@@ -3,10 +3,12 @@
 // fails while another program holds the file.
 
 #include "app_fixture.h"
+#include "platform_error.h"
 #include "radio_group.h"
 #include "record_grid.h"
 #include "record_table.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -94,6 +96,25 @@ private slots:
         QCOMPARE(w.RecordGrid1->Model().rowCount(), int(expected.size()));
         QCOMPARE(app.windows->Recorder().Counter(), int(expected.size()));
         QVERIFY(app.boxes.errors.isEmpty());
+    }
+
+    // A file that is not a record database ends start-up with its name, untouched.
+    void startUpRefusesAFileNotOurs()
+    {
+        testing_support::TempDatabase database;
+        QFile file(database.path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a database\n");
+        file.close();
+        testing_support::RecordingMessageBoxes boxes;
+        try {
+            WindowSet windows(boxes);
+            QFAIL("started on a file that is not ours");
+        } catch (const PlatformError& error) {
+            QVERIFY2(error.Text().contains(database.path), qPrintable(error.Text()));
+        }
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("not a database\n"));
     }
 
     // The counter starts again with every run; the old records stay.

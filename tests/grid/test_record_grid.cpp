@@ -163,6 +163,23 @@ private slots:
         QCOMPARE(bench.Remaining(), remaining);
     }
 
+    // Shift with Page Down and Page Up moves a page of visible rows by the range rule.
+    void pageKeys()
+    {
+        Bench bench(60);
+        const int page = bench.grid.rowAt(bench.grid.viewport()->height() - 1) - bench.grid.rowAt(0);
+        QVERIFY(page > 1);
+        bench.Run("click 1, shiftkey PgDn");
+        QList<int> range;
+        for (int i = 1; i <= page + 1; ++i) range << i;
+        QCOMPARE(bench.Listed(), range);
+        bench.Run("shiftkey PgUp");
+        QCOMPARE(bench.Listed(), QList{1});
+        bench.Run("key PgDn");
+        QCOMPARE(bench.Listed(), QList<int>());
+        QCOMPARE(bench.Number(bench.table.GetBookmark()), page + 1);
+    }
+
     // A column dragged elsewhere moves in Columns, which the export follows.
     void movedColumn()
     {
@@ -184,9 +201,11 @@ private slots:
         bench.Run("click 3, ctrl 4");
         bench.table.DeleteRecords(everyOther);
         QCOMPARE(bench.Listed(), QList{4});
+        bench.Run("esc, corner");
         for (int i = 41; i <= 45; ++i) bench.store.Append({i, {}, {}, {}, {}, {}, {}});
         QCOMPARE(bench.grid.Model().rowCount(), 20);  // held back until the batch is announced
         QTRY_COMPARE(bench.grid.Model().rowCount(), 25);
+        QCOMPARE(bench.Highlighted().size(), 25);  // all records, the new ones too
         for (int row = 0; row < 25; ++row)
             QCOMPARE(bench.grid.Model().index(row, 0).data(Qt::UserRole).toLongLong(), bench.table.Bookmarks()[row]);
         QCOMPARE(bench.grid.Model().index(24, 0).data().toString(), QStringLiteral("45"));

@@ -132,6 +132,7 @@ private slots:
         // Ours now: the key grows past every old record, the journal is WAL, one source row.
         QCOMPARE(Sql(path, {QStringLiteral("PRAGMA journal_mode")}, 1).value(0).value(0).toString(),
                  QStringLiteral("wal"));
+        QCOMPARE(Sql(path, {"SELECT count(*) FROM sqlite_master WHERE name = 'data_date'"}, 1).value(0).value(0), 1);
         QCOMPARE(Sql(path, {QStringLiteral("SELECT count(*), length(min(uuid)) FROM source")}, 2).value(0),
                  (QVariantList{1, 36}));
         QStringList stored;
