@@ -147,6 +147,9 @@ void TForm1::BuildControls()
     Button8 = MakeButton(client, QStringLiteral("按日期检索"), 592, 552, 89, 25);
     Button9 = MakeButton(client, QStringLiteral("日期工号检索"), 702, 552, 105, 25);
     Button5 = MakeButton(client, QStringLiteral("日期分选检索"), 856, 552, 105, 25);
+    connect(Button8, &QPushButton::clicked, this, &TForm1::Button8Click);
+    connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
+    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);

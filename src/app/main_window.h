@@ -26,6 +26,7 @@ class TRecordGrid;
 namespace records {
 class Dataset;
 class RecordTable;
+struct RecordFilter;
 }  // namespace records
 
 namespace wire {
@@ -104,6 +105,10 @@ public:
     void Button7Click();
     void SaveButtonClick();
     void Button6Click();
+    // The searches (main_window_searches.cpp).
+    void Button8Click();
+    void Button5Click();
+    void Button9Click();
 
     // The seven groups in switch-table order.
     RadioGroup* SwitchGroup(int switchIndex) const;
@@ -123,6 +128,9 @@ private:
     void BuildRecords(QWidget* client);
     void RecordReading(const records::MeasurementValues& values);
     void ShowAppendError();
+    // Shows the results and runs a search for the picked date; `condition` reads the
+    // search's own input at its step and completes the filter.
+    void Search(const std::function<void(records::RecordFilter&)>& condition);
     void SendSwitchCommand(int switchIndex);
     void ComLost(const QString& errorText);
     void RetakeCom();

@@ -19,7 +19,7 @@ WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
     main_ = std::make_unique<TForm1>(*this);
     directLimits_ = std::make_unique<TForm2>(*main_->Com, buffer_, boxes_);
     percentLimits_ = std::make_unique<TForm3>(*main_->Com, buffer_, boxes_);
-    searchResults_ = std::make_unique<TForm4>();
+    searchResults_ = std::make_unique<TForm4>(*this);
     nominal_ = std::make_unique<TForm5>(*main_->Com, buffer_, boxes_);
 }
 

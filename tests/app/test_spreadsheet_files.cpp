@@ -9,6 +9,7 @@
 #include "record_grid.h"
 #include "recording_boxes.h"
 #include "recording_dialogs.h"
+#include "search_results_window.h"
 #include "spreadsheet_files.h"
 #include "temp_database.h"
 #include "window_set.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDateEdit>
 #include <QDesktopServices>
 #include <QDir>
 #include <QLineEdit>
@@ -71,6 +73,7 @@ private slots:
     void asksWithYesAsDefault();
     void mainWindowSavesEveryRecord_data();
     void mainWindowSavesEveryRecord();
+    void resultsWindowSavesTheResult();
 };
 
 void SpreadsheetFilesTest::offersOperatorAndDate()
@@ -252,6 +255,33 @@ void SpreadsheetFilesTest::mainWindowSavesEveryRecord()
     QCOMPARE(saved, ExportBytes(*main.RecordGrid1, true));
     QCOMPARE(saved.count(QByteArray::fromHex("7E020A00")), records);      // an RK 编号 per record
     QCOMPARE(saved.count(QByteArray::fromHex("0402")), 6 + records * 5);  // titles, then five texts a record
+}
+
+void SpreadsheetFilesTest::resultsWindowSavesTheResult()
+{
+    testing_support::TempDatabase database;
+    testing_support::PtyPair pty;
+    testing_support::PortOverride port{pty};
+    testing_support::RecordingMessageBoxes boxes;
+    testing_support::RecordingFileDialogs dialogs;
+    WindowSet windows(boxes, &dialogs);
+    TForm1& main = windows.Main();
+    const QDate day(2024, 3, 5);
+    for (const QDate date : {day, day.addDays(1), day, day.addDays(2)})
+        windows.Recorder().Append(
+            {"A01", date.toString("yyyy-MM-dd"), "R", "1.2345mΩ", "PASS", QDateTime::currentDateTime()});
+    main.DateTimePicker1->setDate(day);
+    main.Button8->click();
+    TForm4& results = windows.SearchResults();
+    QTemporaryDir dir;
+    dialogs.answer = dir.filePath("result.xls");
+    main.Edit3->setText("B02");
+    results.Button2->click();
+    QCOMPARE(boxes.errors, QStringList());
+    QVERIFY(dialogs.shown.value(0).contains("|B02-"));
+    const QByteArray saved = ReadFile(*dialogs.answer);
+    QCOMPARE(saved, ExportBytes(*results.RecordGrid1, true));
+    QCOMPARE(saved.count(QByteArray::fromHex("7E020A00")), 2);  // the two records of that day, not all four
 }
 
 QTEST_MAIN(SpreadsheetFilesTest)
