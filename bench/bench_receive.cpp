@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <fcntl.h>
@@ -83,7 +84,10 @@ class SilentBoxes : public ui::MessageBoxes {
 public:
     int shown = 0;
     void Inform(QWidget*, const QString&) override { ++shown; }
+    void InformCaptioned(QWidget*, const QString&, const QString&) override { ++shown; }
     void ShowError(QWidget*, const QString&) override { ++shown; }
+    ui::Answer AskYesNoCancel(QWidget*, const QString&) override { return ++shown, ui::Answer::Cancel; }
+    bool ConfirmOkCancel(QWidget*, const QString&) override { return ++shown, false; }
 };
 
 double WholePath(int frames)
@@ -93,6 +97,8 @@ double WholePath(int frames)
     openpty(&master, &slave, name, nullptr, nullptr);
     fcntl(master, F_SETFL, O_NONBLOCK);
     qputenv("QMR4070_PORT", name);
+    QTemporaryDir records;
+    qputenv("QMR4070_DB", records.filePath(QStringLiteral("data.db")).toLocal8Bit());
     SilentBoxes boxes;
     WindowSet windows(boxes);
     windows.Login().Edit1->setText(QStringLiteral("582"));

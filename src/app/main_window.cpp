@@ -19,11 +19,11 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTableView>
 #include <QTimer>
 
 using namespace wire;
@@ -116,15 +116,15 @@ void TForm1::BuildControls()
     connect(RadioGroup6, &RadioGroup::Click, this, &TForm1::RadioGroup6Click);
     connect(RadioGroup7, &RadioGroup::Click, this, &TForm1::RadioGroup7Click);
 
-    RecordGrid1 = new QTableView(client);
-    RecordGrid1->setGeometry(176, 200, 825, 297);
-    RecordGrid1->setFocusPolicy(Qt::NoFocus);
+    BuildRecords(client);
 
     Button4 = MakeButton(client, QStringLiteral("单次"), 256, 512, 97, 25);
     SaveButton = MakeButton(client, QStringLiteral("保存"), 408, 512, 75, 25);
     Button6 = MakeButton(client, QStringLiteral("打开"), 544, 512, 89, 25);
     Button3 = MakeButton(client, QStringLiteral("删除"), 680, 512, 75, 25);
     Button7 = MakeButton(client, QStringLiteral("清空"), 808, 512, 75, 25);
+    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
 
     DateTimePicker1 = new QDateEdit(client);
     DateTimePicker1->setGeometry(208, 552, 97, 21);
@@ -220,13 +220,14 @@ void TForm1::ComComm()
 
 void TForm1::HandleFrame(const Frame& frame)
 {
-    const QString dateText = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    // One moment per frame: the record's date text and its time are taken from it.
+    const QDateTime moment = QDateTime::currentDateTime();
     const Report report = DecodeReport(frame);
     QString sortText;
     switch (report.kind) {
     case ReportKind::Status: ApplyStatusReport(report); break;
     case ReportKind::Setting: ApplySettingReport(report); break;
-    case ReportKind::Measurement: sortText = ApplyMeasurementReport(report, dateText); break;
+    case ReportKind::Measurement: sortText = ApplyMeasurementReport(report, moment); break;
     }
     Label4->setText(sortText);
     Label4->adjustSize();
@@ -254,7 +255,7 @@ void TForm1::ApplySettingReport(const Report& report)
     }
 }
 
-QString TForm1::ApplyMeasurementReport(const Report& report, const QString& dateText)
+QString TForm1::ApplyMeasurementReport(const Report& report, const QDateTime& moment)
 {
     Label5->setText(report.valueText + UnitText(report.unitCode));
 
@@ -269,7 +270,8 @@ QString TForm1::ApplyMeasurementReport(const Report& report, const QString& date
 
     const QString readingText = Label5->text();
     if (IsExternalTrigger(RadioGroup7->ItemIndex()))
-        windows_.Recorder().Append({Edit3->text(), dateText, Label2->text(), readingText, sortText});
+        RecordReading({Edit3->text(), moment.date().toString(QStringLiteral("yyyy-MM-dd")), Label2->text(), readingText,
+                       sortText, moment});
     return sortText;
 }
 

@@ -4,6 +4,7 @@
 // refresh and single-measurement commands.
 
 #include "frame_codec.h"
+#include "measurement_recorder.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -15,9 +16,18 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QDateTime;
 class QTimer;
 class RadioGroup;
 class WindowSet;
+
+namespace grid {
+class TRecordGrid;
+}
+namespace records {
+class Dataset;
+class RecordTable;
+}  // namespace records
 
 namespace wire {
 class SerialControl;
@@ -54,7 +64,10 @@ public:
     RadioGroup* RadioGroup5;
     RadioGroup* RadioGroup6;
     RadioGroup* RadioGroup7;
-    QTableView* RecordGrid1;
+    // Records: the table, its source (the searches' master) and the grid.
+    records::RecordTable* Table1;
+    records::Dataset* DataSource1;
+    grid::TRecordGrid* RecordGrid1;
     // Bottom band.
     QPushButton* Button4;
     QPushButton* SaveButton;
@@ -88,6 +101,8 @@ public:
     void RadioGroup5Click();
     void RadioGroup6Click();
     void RadioGroup7Click();
+    void Button3Click();
+    void Button7Click();
 
     // The seven groups in switch-table order.
     RadioGroup* SwitchGroup(int switchIndex) const;
@@ -102,10 +117,17 @@ private:
     void HandleFrame(const wire::Frame& frame);
     void ApplyStatusReport(const wire::Report& report);
     void ApplySettingReport(const wire::Report& report);
-    QString ApplyMeasurementReport(const wire::Report& report, const QString& dateText);
+    QString ApplyMeasurementReport(const wire::Report& report, const QDateTime& moment);
+    // Records (main_window_records.cpp).
+    void BuildRecords(QWidget* client);
+    void RecordReading(const records::MeasurementValues& values);
+    void ShowAppendError();
     void SendSwitchCommand(int switchIndex);
     // The click of a switch group that only sends its command (all but the display).
     void PlainSwitchClick(int switchIndex);
 
     WindowSet& windows_;
+    // An append error waiting to be shown, and whether its box is up: one box at a time.
+    QString appendError_;
+    bool appendBoxUp_ = false;
 };

@@ -1,13 +1,19 @@
 #include "window_set.h"
 
 #include "direct_limits_window.h"
+#include "file_dialogs.h"
 #include "login_window.h"
 #include "main_window.h"
 #include "nominal_value_window.h"
 #include "percent_limits_window.h"
 #include "search_results_window.h"
 
-WindowSet::WindowSet(ui::MessageBoxes& boxes) : boxes_(boxes)
+WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
+    : boxes_(boxes),
+      ownDialogs_(dialogs ? nullptr : std::make_unique<ui::QtFileDialogs>()),
+      dialogs_(dialogs ? dialogs : ownDialogs_.get()),
+      store_(std::make_unique<records::RecordStore>(records::DatabasePath())),
+      recorder_(*store_)
 {
     login_ = std::make_unique<TForm6>(*this);
     main_ = std::make_unique<TForm1>(*this);

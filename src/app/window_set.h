@@ -5,6 +5,7 @@
 
 #include "frame_buffer.h"
 #include "measurement_recorder.h"
+#include "record_store.h"
 
 #include <memory>
 
@@ -17,12 +18,15 @@ class TForm6;
 class QWidget;
 
 namespace ui {
+class FileDialogs;
 class MessageBoxes;
-}
+}  // namespace ui
 
 class WindowSet {
 public:
-    explicit WindowSet(ui::MessageBoxes& boxes);
+    // Without file dialogs of the caller's, the set uses the platform's. Opens the record
+    // database first: PlatformError naming the file when it cannot.
+    explicit WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs = nullptr);
     ~WindowSet();
     WindowSet(const WindowSet&) = delete;
     WindowSet& operator=(const WindowSet&) = delete;
@@ -39,11 +43,16 @@ public:
 
     wire::FrameBuffer& Buffer() { return buffer_; }
     ui::MessageBoxes& Boxes() { return boxes_; }
+    ui::FileDialogs& Dialogs() { return *dialogs_; }
+    records::RecordStore& Store() { return *store_; }
     records::MeasurementRecorder& Recorder() { return recorder_; }
 
 private:
     ui::MessageBoxes& boxes_;
+    std::unique_ptr<ui::FileDialogs> ownDialogs_;
+    ui::FileDialogs* dialogs_;
     wire::FrameBuffer buffer_;
+    std::unique_ptr<records::RecordStore> store_;
     records::MeasurementRecorder recorder_;
     // Created in this order; destroyed in reverse, so the main window's port closes last.
     std::unique_ptr<TForm6> login_;

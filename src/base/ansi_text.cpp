@@ -18,7 +18,9 @@ int AnsiByteLength(const QString& text) { return static_cast<int>(ToAnsi(text).s
 
 QByteArray ToAnsi(const QString& text)
 {
-    QStringEncoder encoder("GBK");
+    // Opening a converter costs many times more than converting a short text, and an
+    // export converts every text cell: one converter per thread, without state between calls.
+    thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
     if (!encoder.isValid()) return text.toLocal8Bit();
     return encoder.encode(text);
 }

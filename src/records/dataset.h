@@ -79,6 +79,11 @@ public:
     // The text a grid shows for the field; an empty text for a null field.
     virtual QString DisplayText(int field) const { return Value(field).toString(); }
 
+    // Every bookmark, in the dataset's order, and a record's value read by its bookmark
+    // without moving the cursor: what a view on screen needs to draw any row at once.
+    virtual QList<Bookmark> Bookmarks() const = 0;
+    virtual QVariant BookmarkValue(Bookmark bookmark, int field) const = 0;
+
     // 0 when there is no current record.
     virtual Bookmark GetBookmark() const = 0;
     // Throws PlatformError when the record is no longer there.
@@ -90,6 +95,15 @@ public:
     // Deletes the current record: the one after it becomes current; after the last,
     // the new last. Throws PlatformError on a database error or a read-only dataset.
     virtual void Delete() = 0;
+    // Deletes these records: by default one at a time from the last to the first; a
+    // dataset over a store deletes them in one transaction.
+    virtual void DeleteRecords(const QList<Bookmark>& bookmarks)
+    {
+        for (auto it = bookmarks.crbegin(); it != bookmarks.crend(); ++it) {
+            GotoBookmark(*it);
+            Delete();
+        }
+    }
 
     // Suspends and resumes the attached views; suspensions nest. Changes of the rows are
     // announced all the same (a view must stay true to the rows); moves of the current

@@ -9,20 +9,32 @@ class QWidget;
 
 namespace ui {
 
+enum class Answer { Yes, No, Cancel };
+
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     // An operator message: caption "提示", an OK button, the exclamation icon.
     virtual void Inform(QWidget* parent, const QString& text) = 0;
+    // A message with a caption of its own, an OK button, the exclamation icon.
+    virtual void InformCaptioned(QWidget* parent, const QString& caption, const QString& text) = 0;
     // The standard error box: caption "QMR4070", the error's own text.
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
+    // A question: caption "Confirm", question icon, Yes / No / Cancel; Yes is the default
+    // button, Esc and closing the box answer Cancel.
+    virtual Answer AskYesNoCancel(QWidget* parent, const QString& text) = 0;
+    // A confirmation: caption "Confirm", question icon, OK / Cancel; true for OK.
+    virtual bool ConfirmOkCancel(QWidget* parent, const QString& text) = 0;
 };
 
 // Modal QMessageBox boxes; the event loop keeps running while one is open.
 class QtMessageBoxes : public MessageBoxes {
 public:
     void Inform(QWidget* parent, const QString& text) override;
+    void InformCaptioned(QWidget* parent, const QString& caption, const QString& text) override;
     void ShowError(QWidget* parent, const QString& text) override;
+    Answer AskYesNoCancel(QWidget* parent, const QString& text) override;
+    bool ConfirmOkCancel(QWidget* parent, const QString& text) override;
 };
 
 // Shows the exception being handled in the standard error box: a platform error with

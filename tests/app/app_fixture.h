@@ -1,17 +1,19 @@
 #pragma once
 // A fresh window set per test, its port 1 on a real pseudo-terminal, with message
-// boxes that record what they showed.
+// boxes that record what they showed, and a record database of its own.
 
 #include "login_window.h"
 #include "main_window.h"
 #include "pty_pair.h"
 #include "recording_boxes.h"
 #include "serial_control.h"
+#include "temp_database.h"
 #include "window_set.h"
 
 #include <memory>
 
 struct AppFixture {
+    testing_support::TempDatabase database;
     testing_support::PtyPair pty;
     testing_support::PortOverride port{pty};
     testing_support::RecordingMessageBoxes boxes;

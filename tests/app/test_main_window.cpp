@@ -9,6 +9,7 @@
 #include "nominal_value_window.h"
 #include "percent_limits_window.h"
 #include "radio_group.h"
+#include "record_grid.h"
 
 #include <QComboBox>
 #include <QDate>

@@ -13,6 +13,7 @@
 #include "recording_boxes.h"
 #include "serial_control.h"
 #include "sim_process.h"
+#include "temp_database.h"
 #include "window_set.h"
 
 #include <QComboBox>
@@ -26,6 +27,7 @@ using testing_support::PtyPair;
 
 namespace {
 struct Bench {
+    testing_support::TempDatabase database;
     SimProcess sim;
     testing_support::EnvironmentGuard port;
     testing_support::RecordingMessageBoxes boxes;

@@ -14,13 +14,32 @@ class RecordingMessageBoxes : public ui::MessageBoxes {
 public:
     QStringList informed;
     QStringList errors;
+    QStringList captions;  // of every message box, "提示" for Inform
+    QStringList asked;
+    // The answers to the next questions, in order; Cancel when none is left.
+    QList<ui::Answer> answers;
     // Run once, inside the next box shown, then forgotten.
     std::function<void()> whileNextBoxOpen;
 
-    void Inform(QWidget*, const QString& text) override
+    void Inform(QWidget* parent, const QString& text) override { InformCaptioned(parent, "提示", text); }
+    void InformCaptioned(QWidget*, const QString& caption, const QString& text) override
     {
         informed << text;
+        captions << caption;
         RunWhileOpen();
+    }
+    ui::Answer AskYesNoCancel(QWidget*, const QString& text) override
+    {
+        asked << text;
+        RunWhileOpen();
+        return answers.isEmpty() ? ui::Answer::Cancel : answers.takeFirst();
+    }
+    // Yes among the answers stands for OK.
+    bool ConfirmOkCancel(QWidget*, const QString& text) override
+    {
+        asked << text;
+        RunWhileOpen();
+        return !answers.isEmpty() && answers.takeFirst() == ui::Answer::Yes;
     }
     void ShowError(QWidget*, const QString& text) override
     {
@@ -31,6 +50,8 @@ public:
     {
         informed.clear();
         errors.clear();
+        captions.clear();
+        asked.clear();
     }
 
 private:

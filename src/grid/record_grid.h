@@ -1,0 +1,56 @@
+#pragma once
+// TRecordGrid: the record grid on screen. A table view over a RecordModel with the
+// grid's columns, options and selection: whole-row selection of records by bookmark with
+// plain, Ctrl and Shift clicks and Shift with the moving keys, the corner click for all
+// records, Esc, and Ctrl+Delete after a confirmation.
+
+#include "custom_record_grid.h"
+#include "record_model.h"
+
+#include <QTableView>
+
+namespace ui {
+class MessageBoxes;
+}
+
+namespace grid {
+
+class TRecordGrid : public QTableView, public TCustomRecordGrid {
+    Q_OBJECT
+public:
+    TRecordGrid(ui::MessageBoxes& boxes, QWidget* parent = nullptr);
+
+    void SetDataSet(records::Dataset* dataSet) override;
+    void SetOptions(TGridOptions options) override;
+    void SetRowSizingAllowed(bool allowed) override;
+    RecordModel& Model() { return model_; }
+
+    // The corner click (and Ctrl+A): clears a selection, else selects every record.
+    void selectAll() override;
+    // Ctrl+Delete: after the confirmation, deletes the listed records, or the current one.
+    void DeleteSelected();
+
+protected:
+    int VisibleRecordCount() const override;
+    int CurrentVisibleRow() const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    bool MultiSelect() const { return Options().testFlag(dgMultiSelect); }
+    void Relayout();
+    void ColumnMoved();
+    void FollowDataSet();
+    void Forget(const QList<records::Bookmark>& bookmarks);
+    // Moves the current row to `row`; with `extend`, by the range rule, one record at a time.
+    void MoveTo(int row, bool extend);
+    void ShowSelection();
+
+    ui::MessageBoxes& boxes_;
+    RecordModel model_;
+    records::Bookmark anchor_ = 0;  // 0: no range running
+    bool following_ = false;
+};
+
+}  // namespace grid

@@ -1,0 +1,279 @@
+#include "record_store.h"
+
+#include "log_categories.h"
+#include "platform_error.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QUuid>
+
+namespace records {
+
+namespace {
+
+const QStringList kFieldNames{QStringLiteral("编号"), QStringLiteral("工号"),     QStringLiteral("日期"),
+                              QStringLiteral("符号"), QStringLiteral("测试数据"), QStringLiteral("分选结果")};
+
+const QString kFieldList = QStringLiteral(R"("编号", "工号", "日期", "符号", "测试数据", "分选结果")");
+
+const QString kCreateData = QStringLiteral(
+    R"(CREATE TABLE %1 (id INTEGER PRIMARY KEY AUTOINCREMENT, "编号" INTEGER, "工号" TEXT, "日期" TEXT, )"
+    R"("符号" TEXT, "测试数据" TEXT, "分选结果" TEXT, taken_at INTEGER))");
+
+QString NextConnectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("qmr4070-records-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+// A file that exists with content but lacks SQLite's header is none of ours; SQLite
+// itself would only say so later, after it may already have written to it.
+bool LooksLikeSqlite(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists() || file.size() == 0) return true;
+    if (!file.open(QIODevice::ReadOnly)) return true;  // SQLite reports why
+    return file.read(16) == QByteArray("SQLite format 3\0", 16);
+}
+
+// Text fields hold text, never NULL: an empty QString is bound as "" (a null one would
+// be stored as NULL and then match no search for an empty text).
+QVariant Text(const QString& text) { return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text); }
+
+QString FilterCondition(const RecordFilter& filter)
+{
+    QString where = QStringLiteral(R"( WHERE "日期" = :date)");
+    if (filter.sortText) where += QStringLiteral(R"( AND "分选结果" = :sort)");
+    if (filter.operatorNumber) where += QStringLiteral(R"( AND "工号" = :operator)");
+    return where;
+}
+
+void BindFilter(QSqlQuery& query, const RecordFilter& filter)
+{
+    query.bindValue(QStringLiteral(":date"), Text(filter.dateText));
+    if (filter.sortText) query.bindValue(QStringLiteral(":sort"), Text(*filter.sortText));
+    if (filter.operatorNumber) query.bindValue(QStringLiteral(":operator"), Text(*filter.operatorNumber));
+}
+
+}  // namespace
+
+QString DatabasePath()
+{
+    const QString named = qEnvironmentVariable("QMR4070_DB");
+    if (!named.isEmpty()) return named;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/qmr4070/data.db");
+}
+
+const QList<FieldDef>& RecordFields()
+{
+    static const QList<FieldDef> fields = [] {
+        QList<FieldDef> list;
+        for (const QString& name : kFieldNames)
+            list.append({name, name == kFieldNames[0] ? TFieldType::ftInteger : TFieldType::ftString});
+        return list;
+    }();
+    return fields;
+}
+
+class StoreQuery : public QSqlQuery {
+public:
+    StoreQuery(const RecordStore& store, const QString& connection, const QString& text)
+        : QSqlQuery(QSqlDatabase::database(connection, false)), store_(store)
+    {
+        if (!prepare(text)) Fail();
+    }
+    void Run()
+    {
+        if (!exec()) Fail();
+    }
+    [[noreturn]] void Fail() const
+    {
+        throw PlatformError(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(store_.Path()), lastError().text()));
+    }
+
+private:
+    const RecordStore& store_;
+};
+
+RecordStore::RecordStore(const QString& path, QObject* parent)
+    : QObject(parent), connection_(NextConnectionName()), path_(path)
+{
+    try {
+        Open();
+    } catch (...) {
+        QSqlDatabase::database(connection_, false).close();
+        QSqlDatabase::removeDatabase(connection_);
+        throw;
+    }
+}
+
+RecordStore::~RecordStore()
+{
+    QSqlDatabase::database(connection_, false).close();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+void RecordStore::Open()
+{
+    const QString shown = QDir::toNativeSeparators(path_);
+    if (!LooksLikeSqlite(path_)) throw PlatformError(QStringLiteral("%1: file is not a database").arg(shown));
+    if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
+        throw PlatformError(QStringLiteral("%1: the folder cannot be created").arg(shown));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db.setDatabaseName(path_);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+    if (!db.open()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
+    Upgrade();
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA busy_timeout=3000"})
+        StoreQuery(*this, connection_, QString::fromLatin1(pragma)).Run();
+}
+
+// Reads only until it knows the file is ours; then creates what is missing, all in one
+// transaction, keeping every record in its order.
+void RecordStore::Upgrade()
+{
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    StoreQuery tables(*this, connection_, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    tables.Run();
+    QStringList names;
+    while (tables.next()) names << tables.value(0).toString();
+    tables.finish();
+    StoreQuery info(*this, connection_, QStringLiteral("PRAGMA table_info(data)"));
+    info.Run();
+    QStringList columns;
+    while (info.next()) columns << info.value(1).toString();
+    info.finish();
+
+    const QString shown = QDir::toNativeSeparators(path_);
+    const bool hasData = names.contains(QStringLiteral("data"));
+    if (!hasData && !names.isEmpty())
+        throw PlatformError(QStringLiteral("%1: the database holds no table data").arg(shown));
+    for (const QString& field : kFieldNames)
+        if (hasData && !columns.contains(field))
+            throw PlatformError(QStringLiteral("%1: table data lacks the field %2").arg(shown, field));
+
+    const bool hasId = columns.contains(QStringLiteral("id"));
+    const bool hasTakenAt = columns.contains(QStringLiteral("taken_at"));
+    const bool hasSource = names.contains(QStringLiteral("source"));
+    if (hasData && hasId && hasTakenAt && hasSource) return;
+
+    if (!db.transaction()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
+    try {
+        auto run = [this](const QString& text) { StoreQuery(*this, connection_, text).Run(); };
+        if (!hasData) {
+            run(kCreateData.arg(QStringLiteral("data")));
+        } else if (!hasId) {
+            run(kCreateData.arg(QStringLiteral("data_upgrade")));
+            const QString takenAt = hasTakenAt ? QStringLiteral("taken_at") : QStringLiteral("NULL");
+            run(QStringLiteral("INSERT INTO data_upgrade (%1, taken_at) SELECT %1, %2 FROM data ORDER BY rowid")
+                    .arg(kFieldList, takenAt));
+            run(QStringLiteral("DROP TABLE data"));
+            run(QStringLiteral("ALTER TABLE data_upgrade RENAME TO data"));
+        } else if (!hasTakenAt) {
+            run(QStringLiteral("ALTER TABLE data ADD COLUMN taken_at INTEGER"));
+        }
+        run(QStringLiteral(R"(CREATE INDEX IF NOT EXISTS data_date ON data("日期"))"));
+        if (!hasSource) {
+            run(QStringLiteral("CREATE TABLE source (uuid TEXT NOT NULL, archived_id INTEGER NOT NULL DEFAULT 0)"));
+            StoreQuery insert(*this, connection_, QStringLiteral("INSERT INTO source (uuid) VALUES (?)"));
+            insert.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+            insert.Run();
+        }
+        if (!db.commit()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    qCInfo(lcRecords).noquote() << "record table ready in" << shown;
+}
+
+Bookmark RecordStore::Append(const NewRecord& record)
+{
+    StoreQuery insert(*this, connection_,
+                      QStringLiteral("INSERT INTO data (%1, taken_at) VALUES (?, ?, ?, ?, ?, ?, ?)").arg(kFieldList));
+    insert.addBindValue(record.number);
+    insert.addBindValue(Text(record.operatorNumber));
+    insert.addBindValue(Text(record.dateText));
+    insert.addBindValue(Text(record.modeSymbol));
+    insert.addBindValue(Text(record.readingText));
+    insert.addBindValue(Text(record.sortText));
+    insert.addBindValue(record.takenAt.isValid() ? QVariant(record.takenAt.toMSecsSinceEpoch()) : QVariant());
+    // Outside a transaction the insert is its own, committed and synced before exec returns.
+    insert.Run();
+    const Bookmark id = insert.lastInsertId().toLongLong();
+    qCDebug(lcRecords) << "committed record" << record.number << "as" << id;
+    emit Appended(id);
+    return id;
+}
+
+void RecordStore::Delete(const QList<Bookmark>& ids)
+{
+    if (ids.isEmpty()) return;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    const QString shown = QDir::toNativeSeparators(path_);
+    if (!db.transaction()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
+    QList<Bookmark> gone;
+    try {
+        StoreQuery remove(*this, connection_, QStringLiteral("DELETE FROM data WHERE id = ?"));
+        for (Bookmark id : ids) {
+            remove.bindValue(0, id);
+            remove.Run();
+            if (remove.numRowsAffected() > 0) gone << id;
+        }
+        remove.finish();
+        if (!db.commit()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    std::sort(gone.begin(), gone.end());
+    if (!gone.isEmpty()) emit Deleted(gone);
+}
+
+void RecordStore::DeleteAll()
+{
+    // One statement is one transaction.
+    StoreQuery(*this, connection_, QStringLiteral("DELETE FROM data")).Run();
+    emit AllDeleted();
+}
+
+QList<Bookmark> RecordStore::SelectIds(const std::optional<RecordFilter>& filter) const
+{
+    StoreQuery select(
+        *this, connection_,
+        QStringLiteral("SELECT id FROM data%1 ORDER BY id").arg(filter ? FilterCondition(*filter) : QString()));
+    select.setForwardOnly(true);
+    if (filter) BindFilter(select, *filter);
+    select.Run();
+    QList<Bookmark> ids;
+    while (select.next()) ids.append(select.value(0).toLongLong());
+    return ids;
+}
+
+QList<StoredRecord> RecordStore::ReadFrom(Bookmark fromId, int limit, const std::optional<RecordFilter>& filter) const
+{
+    const QString condition =
+        filter ? FilterCondition(*filter) + QStringLiteral(" AND id >= :from") : QStringLiteral(" WHERE id >= :from");
+    StoreQuery select(*this, connection_,
+                      QStringLiteral("SELECT id, %1 FROM data%2 ORDER BY id LIMIT :limit").arg(kFieldList, condition));
+    select.setForwardOnly(true);
+    if (filter) BindFilter(select, *filter);
+    select.bindValue(QStringLiteral(":from"), fromId);
+    select.bindValue(QStringLiteral(":limit"), limit);
+    select.Run();
+    QList<StoredRecord> rows;
+    while (select.next()) {
+        StoredRecord row{select.value(0).toLongLong(), {}};
+        for (int i = 1; i <= kFieldNames.size(); ++i) row.values << select.value(i);
+        rows << row;
+    }
+    return rows;
+}
+
+}  // namespace records

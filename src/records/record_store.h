@@ -1,0 +1,81 @@
+#pragma once
+// The record database: one SQLite connection to the file that holds the table `data`.
+// Every change is committed before the call returns (WAL, synchronous FULL), and each
+// commit is announced with what it changed, so views follow without re-reading.
+
+#include "dataset.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+#include <optional>
+
+namespace records {
+
+// QMR4070_DB when set, else data.db in the folder qmr4070 of the user's data folder.
+QString DatabasePath();
+
+// The six fields of `data`, in field order.
+const QList<FieldDef>& RecordFields();
+
+struct NewRecord {
+    qint32 number = 0;       // 编号
+    QString operatorNumber;  // 工号
+    QString dateText;        // 日期
+    QString modeSymbol;      // 符号
+    QString readingText;     // 测试数据
+    QString sortText;        // 分选结果
+    QDateTime takenAt;       // the moment the 日期 text was taken from
+};
+
+struct StoredRecord {
+    Bookmark id = 0;
+    QVariantList values;  // the six fields, in field order
+};
+
+// The searches: 日期 equal, and optionally 分选结果 or 工号 equal too.
+struct RecordFilter {
+    QString dateText;
+    std::optional<QString> sortText;
+    std::optional<QString> operatorNumber;
+};
+
+class RecordStore : public QObject {
+    Q_OBJECT
+public:
+    // Opens the file, creating it (and its folder) when missing and bringing an older
+    // file of ours up to date. A file that is not ours is left as it is: PlatformError
+    // naming the file.
+    explicit RecordStore(const QString& path, QObject* parent = nullptr);
+    ~RecordStore() override;
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    const QString& Path() const { return path_; }
+
+    // Each of these is one committed transaction; PlatformError on failure.
+    Bookmark Append(const NewRecord& record);
+    void Delete(const QList<Bookmark>& ids);
+    void DeleteAll();
+
+    // Every id, or those matching the filter, in the table's order.
+    QList<Bookmark> SelectIds(const std::optional<RecordFilter>& filter = std::nullopt) const;
+    // Up to `limit` records (matching the filter) from the first id not below `fromId`,
+    // in the table's order.
+    QList<StoredRecord> ReadFrom(Bookmark fromId, int limit,
+                                 const std::optional<RecordFilter>& filter = std::nullopt) const;
+
+signals:
+    void Appended(records::Bookmark id);
+    void Deleted(const QList<records::Bookmark>& ids);
+    void AllDeleted();
+
+private:
+    void Open();
+    void Upgrade();
+    QString connection_;
+    QString path_;
+};
+
+}  // namespace records
