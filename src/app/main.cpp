@@ -1,13 +1,22 @@
 // Program entry: the application titled "QMR4070", its six windows, the login first.
 
+#include "archive_status.h"
+#include "forwarder.h"
 #include "login_window.h"
 #include "message_boxes.h"
 #include "window_set.h"
 
 #include <QApplication>
+#include <QTextStream>
 
 int main(int argc, char** argv)
 {
+    if (archive::IsStatusRequest(argc, argv)) {
+        // An answer on stdout, without a window or the serial port.
+        QCoreApplication status(argc, argv);
+        QTextStream out(stdout);
+        return archive::PrintStatus(out, records::DatabasePath());
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QMR4070"));
     // The login window is the main form: the program ends when it closes, not when
@@ -17,6 +26,8 @@ int main(int argc, char** argv)
     try {
         WindowSet windows(boxes);
         QObject::connect(&windows.Login(), &TForm6::Closed, &application, &QApplication::quit, Qt::QueuedConnection);
+        archive::ArchiveThread archiving(archive::LoadConfig(), windows.Store().Path());
+        archiving.Follow(windows.Store());
         windows.Login().show();
         return QApplication::exec();
     } catch (...) {
