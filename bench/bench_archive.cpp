@@ -32,7 +32,7 @@ void Fill(const QString& path, int count)
     for (int i = 1; i <= count; ++i) {
         insert.bindValue(0, i);
         insert.bindValue(1, QStringLiteral("%1mΩ").arg(i % 20000 / 100.0));
-        insert.bindValue(2, 1765272000000 + i);
+        insert.bindValue(2, qint64(1765272000000) + i);
         insert.exec();
     }
     db.commit();
