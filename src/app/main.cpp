@@ -1,14 +1,23 @@
 // Program entry: the application titled "QMR4070", its six windows, the login first.
 
+#include "archive_status.h"
+#include "forwarder.h"
 #include "login_window.h"
 #include "message_boxes.h"
 #include "termination_signals.h"
 #include "window_set.h"
 
 #include <QApplication>
+#include <QTextStream>
 
 int main(int argc, char** argv)
 {
+    if (archive::IsStatusRequest(argc, argv)) {
+        // An answer on stdout, without a window or the serial port.
+        QCoreApplication status(argc, argv);
+        QTextStream out(stdout);
+        return archive::PrintStatus(out, records::DatabasePath());
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QMR4070"));
     // The login window is the main form: the program ends when it closes, not when
@@ -20,6 +29,8 @@ int main(int argc, char** argv)
         QObject::connect(&windows.Login(), &TForm6::Closed, &application, &QApplication::quit, Qt::QueuedConnection);
         TerminationSignals termination;
         QObject::connect(&termination, &TerminationSignals::Requested, &windows.Login(), &QWidget::close);
+        archive::ArchiveThread archiving(archive::LoadConfig(), windows.Store().Path());
+        archiving.Follow(windows.Store());
         windows.Login().show();
         return QApplication::exec();
     } catch (...) {
