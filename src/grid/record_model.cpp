@@ -96,27 +96,27 @@ void RecordModel::Deleted(const QList<records::Bookmark>& bookmarks)
         }
         return;
     }
-    // Many scattered rows: one pass, with every kept index moved to its new row.
+    // Many scattered rows: one layout change. Each persistent index moves up by the rows
+    // removed before it, and the list is compacted in place from the first removed row,
+    // so a deletion costs no second copy of a long list.
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    QList<int> newRow(rows_.size(), -1);
-    QList<records::Bookmark> kept;
-    kept.reserve(rows_.size() - gone.size());
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    for (const QModelIndex& index : before) {
+        const auto at = std::lower_bound(gone.cbegin(), gone.cend(), index.row());
+        const bool removed = at != gone.cend() && *at == index.row();
+        after << (removed ? QModelIndex() : createIndex(index.row() - int(at - gone.cbegin()), index.column()));
+    }
+    auto out = rows_.begin() + gone.front();
     auto next = gone.cbegin();
-    for (int row = 0; row < rows_.size(); ++row) {
+    for (int row = gone.front(); row < rows_.size(); ++row) {
         if (next != gone.cend() && *next == row) {
             ++next;
             continue;
         }
-        newRow[row] = int(kept.size());
-        kept << rows_[row];
+        *out++ = rows_[row];
     }
-    const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    for (const QModelIndex& index : before) {
-        const int row = newRow.value(index.row(), -1);
-        after << (row < 0 ? QModelIndex() : createIndex(row, index.column()));
-    }
-    rows_ = std::move(kept);
+    rows_.erase(out, rows_.end());
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -125,19 +125,23 @@ void KeyedDataset::FollowAppended(Bookmark id)
 void KeyedDataset::FollowDeleted(const QList<Bookmark>& ids)
 {
     const Bookmark current = GetBookmark();
+    // Only the deleted ids are looked up; the list is then compacted in place from the
+    // first of them, so a few deletions in a long list cost no copy of it.
     QList<Bookmark> gone;
-    QList<Bookmark> kept;
-    kept.reserve(ids_.size());
-    auto next = ids.begin();
-    for (Bookmark id : std::as_const(ids_)) {
-        while (next != ids.end() && *next < id) ++next;
-        if (next != ids.end() && *next == id)
-            gone << id;
-        else
-            kept << id;
-    }
+    for (Bookmark id : ids)
+        if (std::binary_search(ids_.cbegin(), ids_.cend(), id)) gone << id;
     if (gone.isEmpty()) return;
-    ids_ = std::move(kept);
+    std::sort(gone.begin(), gone.end());
+    auto out = std::lower_bound(ids_.begin(), ids_.end(), gone.front());
+    auto next = gone.cbegin();
+    for (auto it = out; it != ids_.end(); ++it) {
+        if (next != gone.cend() && *next == *it) {
+            ++next;
+            continue;
+        }
+        *out++ = *it;
+    }
+    ids_.erase(out, ids_.end());
     // The record after the current one takes its place; after the last, the new last.
     const int index = int(std::lower_bound(ids_.begin(), ids_.end(), current) - ids_.begin());
     current_ = std::clamp(index, 0, std::max(0, RecordCount() - 1));
