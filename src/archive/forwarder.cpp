@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QTimer>
 #include <QVariant>
+#include <cstdio>
 #include <utility>
 
 #ifdef _WIN32
@@ -83,11 +84,19 @@ void AppendCopyField(QByteArray& line, const QVariant& value)
     }
 }
 
+// Formatted by hand: QDateTime::toString re-reads its format for every row of a backlog.
 QVariant TakenAt(const QVariant& ms)
 {
     if (ms.isNull()) return {};
-    return QDateTime::fromMSecsSinceEpoch(ms.toLongLong(), Qt::UTC)
-        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz+00"));
+    constexpr qint64 kDayMs = 86400000;
+    const qint64 value = ms.toLongLong();
+    const qint64 days = value / kDayMs - (value % kDayMs < 0 ? 1 : 0);
+    const qint64 inDay = value - days * kDayMs;
+    const QDate date = QDate::fromJulianDay(2440588 + days);  // 1970-01-01
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d+00", date.year(), date.month(), date.day(),
+                  int(inDay / 3600000), int(inDay / 60000 % 60), int(inDay / 1000 % 60), int(inDay % 1000));
+    return QString::fromLatin1(text);
 }
 
 class Result {
@@ -293,6 +302,7 @@ void Forwarder::CheckServerTable()
 int Forwarder::SendBatch()
 {
     QSqlQuery read(QSqlDatabase::database(connection_, false));
+    read.setForwardOnly(true);
     read.prepare(QStringLiteral(
         R"(SELECT id, "编号", "工号", "日期", "符号", "测试数据", "分选结果", taken_at FROM data WHERE id > ? ORDER BY id LIMIT ?)"));
     read.addBindValue(mark_);
