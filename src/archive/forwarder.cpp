@@ -268,6 +268,26 @@ Result Exec(pg_conn* server, const char* statement, ExecStatusType expected = PG
     return result;
 }
 
+// COPY of the rows into the table: false when a row's key is there already, and the
+// transaction is then aborted.
+bool CopyInto(pg_conn* server, const char* table, const QByteArray& rows)
+{
+    Exec(server, QByteArray("COPY ") + table + " (" + kColumns + ") FROM STDIN", PGRES_COPY_IN);
+    if (PQputCopyData(server, rows.constData(), int(rows.size())) != 1 || PQputCopyEnd(server, nullptr) != 1)
+        throw Failure{QString::fromUtf8(PQerrorMessage(server)).trimmed()};
+    bool duplicate = false;
+    {
+        Result copied(PQgetResult(server));
+        if (copied.Status() != PGRES_COMMAND_OK) {
+            const char* state = PQresultErrorField(copied.get(), PG_DIAG_SQLSTATE);
+            duplicate = state && QByteArrayView(state) == "23505";  // unique_violation
+            if (!duplicate) throw Failure{QString::fromUtf8(PQerrorMessage(server)).trimmed()};
+        }
+    }
+    while (PGresult* rest = PQgetResult(server)) PQclear(rest);
+    return !duplicate;
+}
+
 }  // namespace
 
 // Creates the table when missing, under a lock so benches starting together do not
@@ -334,17 +354,17 @@ int Forwarder::SendBatch()
     }
     if (rows == 0) return 0;
 
+    // Straight into the table; only when some of the rows are there already (a crash
+    // between the server's commit and the mark) through the table that skips them.
     Exec(server_, "BEGIN");
-    Exec(server_, QByteArray("COPY qmr4070_incoming (") + kColumns + ") FROM STDIN", PGRES_COPY_IN);
-    if (PQputCopyData(server_, copy.constData(), int(copy.size())) != 1 || PQputCopyEnd(server_, nullptr) != 1)
-        throw Failure{QString::fromUtf8(PQerrorMessage(server_)).trimmed()};
-    {
-        Result copied(PQgetResult(server_));
-        if (copied.Status() != PGRES_COMMAND_OK) throw Failure{QString::fromUtf8(PQerrorMessage(server_)).trimmed()};
+    if (!CopyInto(server_, "qmr4070_records", copy)) {
+        Exec(server_, "ROLLBACK");
+        Exec(server_, "BEGIN");
+        if (!CopyInto(server_, "qmr4070_incoming", copy))
+            throw Failure{QString::fromUtf8(PQerrorMessage(server_)).trimmed()};
+        Exec(server_, QByteArray("INSERT INTO qmr4070_records (") + kColumns + ") SELECT " + kColumns +
+                          " FROM qmr4070_incoming ON CONFLICT (source, local_id) DO NOTHING");
     }
-    while (PGresult* rest = PQgetResult(server_)) PQclear(rest);
-    Exec(server_, QByteArray("INSERT INTO qmr4070_records (") + kColumns + ") SELECT " + kColumns +
-                      " FROM qmr4070_incoming ON CONFLICT (source, local_id) DO NOTHING");
     Exec(server_, "COMMIT");
 
     QSqlQuery mark(QSqlDatabase::database(connection_, false));
