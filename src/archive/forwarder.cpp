@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QTimer>
 #include <QVariant>
+#include <cstdio>
 #include <utility>
 
 #ifdef _WIN32
@@ -83,11 +84,19 @@ void AppendCopyField(QByteArray& line, const QVariant& value)
     }
 }
 
+// Formatted by hand: QDateTime::toString re-reads its format for every row of a backlog.
 QVariant TakenAt(const QVariant& ms)
 {
     if (ms.isNull()) return {};
-    return QDateTime::fromMSecsSinceEpoch(ms.toLongLong(), Qt::UTC)
-        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz+00"));
+    constexpr qint64 kDayMs = 86400000;
+    const qint64 value = ms.toLongLong();
+    const qint64 days = value / kDayMs - (value % kDayMs < 0 ? 1 : 0);
+    const qint64 inDay = value - days * kDayMs;
+    const QDate date = QDate::fromJulianDay(2440588 + days);  // 1970-01-01
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d+00", date.year(), date.month(), date.day(),
+                  int(inDay / 3600000), int(inDay / 60000 % 60), int(inDay / 1000 % 60), int(inDay % 1000));
+    return QString::fromLatin1(text);
 }
 
 class Result {
@@ -259,6 +268,26 @@ Result Exec(pg_conn* server, const char* statement, ExecStatusType expected = PG
     return result;
 }
 
+// COPY of the rows into the table: false when a row's key is there already, and the
+// transaction is then aborted.
+bool CopyInto(pg_conn* server, const char* table, const QByteArray& rows)
+{
+    Exec(server, QByteArray("COPY ") + table + " (" + kColumns + ") FROM STDIN", PGRES_COPY_IN);
+    if (PQputCopyData(server, rows.constData(), int(rows.size())) != 1 || PQputCopyEnd(server, nullptr) != 1)
+        throw Failure{QString::fromUtf8(PQerrorMessage(server)).trimmed()};
+    bool duplicate = false;
+    {
+        Result copied(PQgetResult(server));
+        if (copied.Status() != PGRES_COMMAND_OK) {
+            const char* state = PQresultErrorField(copied.get(), PG_DIAG_SQLSTATE);
+            duplicate = state && QByteArrayView(state) == "23505";  // unique_violation
+            if (!duplicate) throw Failure{QString::fromUtf8(PQerrorMessage(server)).trimmed()};
+        }
+    }
+    while (PGresult* rest = PQgetResult(server)) PQclear(rest);
+    return !duplicate;
+}
+
 }  // namespace
 
 // Creates the table when missing, under a lock so benches starting together do not
@@ -293,6 +322,7 @@ void Forwarder::CheckServerTable()
 int Forwarder::SendBatch()
 {
     QSqlQuery read(QSqlDatabase::database(connection_, false));
+    read.setForwardOnly(true);
     read.prepare(QStringLiteral(
         R"(SELECT id, "编号", "工号", "日期", "符号", "测试数据", "分选结果", taken_at FROM data WHERE id > ? ORDER BY id LIMIT ?)"));
     read.addBindValue(mark_);
@@ -324,17 +354,17 @@ int Forwarder::SendBatch()
     }
     if (rows == 0) return 0;
 
+    // Straight into the table; only when some of the rows are there already (a crash
+    // between the server's commit and the mark) through the table that skips them.
     Exec(server_, "BEGIN");
-    Exec(server_, QByteArray("COPY qmr4070_incoming (") + kColumns + ") FROM STDIN", PGRES_COPY_IN);
-    if (PQputCopyData(server_, copy.constData(), int(copy.size())) != 1 || PQputCopyEnd(server_, nullptr) != 1)
-        throw Failure{QString::fromUtf8(PQerrorMessage(server_)).trimmed()};
-    {
-        Result copied(PQgetResult(server_));
-        if (copied.Status() != PGRES_COMMAND_OK) throw Failure{QString::fromUtf8(PQerrorMessage(server_)).trimmed()};
+    if (!CopyInto(server_, "qmr4070_records", copy)) {
+        Exec(server_, "ROLLBACK");
+        Exec(server_, "BEGIN");
+        if (!CopyInto(server_, "qmr4070_incoming", copy))
+            throw Failure{QString::fromUtf8(PQerrorMessage(server_)).trimmed()};
+        Exec(server_, QByteArray("INSERT INTO qmr4070_records (") + kColumns + ") SELECT " + kColumns +
+                          " FROM qmr4070_incoming ON CONFLICT (source, local_id) DO NOTHING");
     }
-    while (PGresult* rest = PQgetResult(server_)) PQclear(rest);
-    Exec(server_, QByteArray("INSERT INTO qmr4070_records (") + kColumns + ") SELECT " + kColumns +
-                      " FROM qmr4070_incoming ON CONFLICT (source, local_id) DO NOTHING");
     Exec(server_, "COMMIT");
 
     QSqlQuery mark(QSqlDatabase::database(connection_, false));
