@@ -3,6 +3,7 @@
 // window on the offscreen platform); and with the meter pulled, the CPU the program
 // takes and how soon readings show again once it is back. Run by hand: bench_receive [frames]
 
+#include "bench_support.h"
 #include "frame_codec.h"
 #include "login_window.h"
 #include "main_window.h"
@@ -84,16 +85,6 @@ double FramerBacklog(int frames)
     if (handled != frames) std::fprintf(stderr, "backlog lost frames: %ld of %d\n", handled, frames);
     return handled / seconds;
 }
-
-class SilentBoxes : public ui::MessageBoxes {
-public:
-    int shown = 0;
-    void Inform(QWidget*, const QString&) override { ++shown; }
-    void InformCaptioned(QWidget*, const QString&, const QString&) override { ++shown; }
-    void ShowError(QWidget*, const QString&) override { ++shown; }
-    ui::Answer AskYesNoCancel(QWidget*, const QString&) override { return ++shown, ui::Answer::Cancel; }
-    bool ConfirmOkCancel(QWidget*, const QString&) override { return ++shown, false; }
-};
 
 double WholePath(int frames)
 {

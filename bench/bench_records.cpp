@@ -4,6 +4,7 @@
 // Usage: bench_records [FILLED_DB]  (a copy of FILLED_DB is used; without one, the fill
 // tool's way of writing is repeated here: qmr4070-fill --db FILE 1000000)
 
+#include "bench_support.h"
 #include "login_window.h"
 #include "main_window.h"
 #include "message_boxes.h"
@@ -28,18 +29,6 @@
 #include <cstdio>
 
 namespace {
-
-class SilentBoxes : public ui::MessageBoxes {
-public:
-    int shown = 0;
-    void Inform(QWidget*, const QString&) override { ++shown; }
-    void InformCaptioned(QWidget*, const QString&, const QString&) override { ++shown; }
-    void ShowError(QWidget*, const QString& text) override { ++shown, std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    ui::Answer AskYesNoCancel(QWidget*, const QString&) override { return ++shown, ui::Answer::Cancel; }
-    bool ConfirmOkCancel(QWidget*, const QString&) override { return ++shown, true; }
-};
-
-double Ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
 
 double RawInsertRate(const QString& path, int inserts)
 {

@@ -4,6 +4,7 @@
 // "清空" in the same three states.
 // Usage: bench_search FILLED_DB  (from qmr4070-fill --db FILE 1000000: 1,000 a day)
 
+#include "bench_support.h"
 #include "login_window.h"
 #include "main_window.h"
 #include "message_boxes.h"
@@ -30,18 +31,6 @@
 #include <cstdio>
 
 namespace {
-
-class SilentBoxes : public ui::MessageBoxes {
-public:
-    int shown = 0;
-    void Inform(QWidget*, const QString&) override { ++shown; }
-    void InformCaptioned(QWidget*, const QString&, const QString&) override { ++shown; }
-    void ShowError(QWidget*, const QString& text) override { ++shown, std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    ui::Answer AskYesNoCancel(QWidget*, const QString&) override { return ++shown, ui::Answer::Cancel; }
-    bool ConfirmOkCancel(QWidget*, const QString&) override { return ++shown, true; }
-};
-
-double Ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
 
 QByteArray Frame(int i)
 {
