@@ -120,6 +120,7 @@ void TForm1::BuildControls()
     connect(RadioGroup7, &RadioGroup::Click, this, &TForm1::RadioGroup7Click);
 
     BuildRecords(client);
+    FollowRecorder(client);
 
     Button4 = MakeButton(client, QStringLiteral("单次"), 256, 512, 97, 25);
     SaveButton = MakeButton(client, QStringLiteral("保存"), 408, 512, 75, 25);

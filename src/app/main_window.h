@@ -127,7 +127,9 @@ private:
     // Records (main_window_records.cpp).
     void BuildRecords(QWidget* client);
     void RecordReading(const records::MeasurementValues& values);
-    void ShowAppendError();
+    void FollowRecorder(QWidget* client);
+    void ShowRecordsBox(const QString& text, bool asError);
+    void ShowNextRecordsBox();
     // Shows the results and runs a search for the picked date; `condition` reads the
     // search's own input at its step and completes the filter.
     void Search(const std::function<void(records::RecordFilter&)>& condition);
@@ -138,9 +140,9 @@ private:
     void PlainSwitchClick(int switchIndex);
 
     WindowSet& windows_;
-    // An append error waiting to be shown, and whether its box is up: one box at a time.
-    QString appendError_;
-    bool appendBoxUp_ = false;
+    // Readings waiting to be saved, shown only while some wait; one records box at a time.
+    QLabel* waitingLabel_ = nullptr;
+    QList<std::pair<QString, bool>> recordsBoxes_;  // text, shown as an error
     // Runs while Com is lost: tries to open the port again about once a second.
     QTimer* retakeTimer_;
 };

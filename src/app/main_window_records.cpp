@@ -2,13 +2,17 @@
 // reading, and the two buttons that remove records.
 
 #include "log_categories.h"
+#include "look.h"
 #include "main_window.h"
 #include "message_boxes.h"
 #include "platform_error.h"
 #include "record_grid.h"
 #include "record_table.h"
+#include "widget_factory.h"
 #include "window_set.h"
 
+#include <QDir>
+#include <QLabel>
 #include <QTimer>
 
 void TForm1::BuildRecords(QWidget* client)
@@ -24,26 +28,59 @@ void TForm1::BuildRecords(QWidget* client)
     RecordGrid1->SetDataSet(DataSource1);
 }
 
-// Runs inside the handling of a frame. A failing append is shown after that handling
-// ends, one box at a time: readings go on being shown and recorded (each next one tries
-// again) while the box is open, and errors meanwhile are only logged.
-void TForm1::RecordReading(const records::MeasurementValues& values)
+// Runs inside the handling of a frame; never waits on the file. A reading the file
+// cannot take now waits in the recorder, which says when that has gone on for long.
+void TForm1::RecordReading(const records::MeasurementValues& values) { windows_.Recorder().Append(values); }
+
+void TForm1::FollowRecorder(QWidget* client)
 {
-    try {
-        windows_.Recorder().Append(values);
-    } catch (const PlatformError& error) {
-        qCWarning(lcRecords).noquote() << "record" << windows_.Recorder().Counter() << "not kept:" << error.Text();
-        if (appendBoxUp_ || !appendError_.isEmpty()) return;
-        appendError_ = error.Text();
-        QTimer::singleShot(0, this, &TForm1::ShowAppendError);
-    }
+    waitingLabel_ = ui::MakeLabel(client, QString(), 830, 10, 170, 21, ui::PixelFont(QStringLiteral("宋体"), 13));
+    waitingLabel_->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+    waitingLabel_->setObjectName(QStringLiteral("waitingLabel"));
+    waitingLabel_->hide();
+    records::MeasurementRecorder& recorder = windows_.Recorder();
+    connect(&recorder, &records::MeasurementRecorder::WaitingChanged, this, [this](int count) {
+        waitingLabel_->setText(QStringLiteral("待保存读数 %1 条").arg(count));
+        waitingLabel_->setVisible(count > 0);
+    });
+    connect(&recorder, &records::MeasurementRecorder::SavingStalled, this, [this](const QString& error) {
+        ShowRecordsBox(error + QStringLiteral("\n读数已保留，数据库文件可以写入时将自动保存。"), true);
+    });
+    connect(&recorder, &records::MeasurementRecorder::WaitingFull, this, [this](int count) {
+        ShowRecordsBox(QStringLiteral("待保存读数已达 %1 条，此后的读数不再保留，直到数据库文件可以写入。").arg(count),
+                       false);
+    });
+    connect(&windows_.Watch(), &DatabaseWatch::WrittenBack, this, [this](const QString& lost, const QString& now) {
+        ShowRecordsBox(QStringLiteral("数据库文件 %1 已被删除或替换。全部记录已写回 %2，记录继续保存在那里。")
+                           .arg(QDir::toNativeSeparators(lost), QDir::toNativeSeparators(now)),
+                       false);
+    });
+    connect(
+        &windows_.Watch(), &DatabaseWatch::WriteBackFailed, this, [this](const QString& lost, const QString& error) {
+            ShowRecordsBox(QStringLiteral("数据库文件 %1 已被删除或替换，写回失败：%2\n读数已保留，程序将继续重试。")
+                               .arg(QDir::toNativeSeparators(lost), error),
+                           true);
+        });
 }
 
-void TForm1::ShowAppendError()
+// After the handling that raised it, and one box at a time: readings go on being shown
+// and kept while it is open; a text raised meanwhile follows when it closes.
+void TForm1::ShowRecordsBox(const QString& text, bool asError)
 {
-    appendBoxUp_ = true;
-    windows_.Boxes().ShowError(this, std::exchange(appendError_, QString()));
-    appendBoxUp_ = false;
+    recordsBoxes_.append({text, asError});
+    if (recordsBoxes_.size() == 1) QTimer::singleShot(0, this, &TForm1::ShowNextRecordsBox);
+}
+
+void TForm1::ShowNextRecordsBox()
+{
+    if (recordsBoxes_.isEmpty()) return;
+    const auto [text, asError] = recordsBoxes_.front();
+    if (asError)
+        windows_.Boxes().ShowError(this, text);
+    else
+        windows_.Boxes().Inform(this, text);
+    recordsBoxes_.removeFirst();
+    if (!recordsBoxes_.isEmpty()) QTimer::singleShot(0, this, &TForm1::ShowNextRecordsBox);
 }
 
 void TForm1::Button3Click()

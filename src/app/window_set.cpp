@@ -13,7 +13,8 @@ WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
       ownDialogs_(dialogs ? nullptr : std::make_unique<ui::QtFileDialogs>()),
       dialogs_(dialogs ? dialogs : ownDialogs_.get()),
       store_(std::make_unique<records::RecordStore>(records::DatabasePath())),
-      recorder_(*store_)
+      recorder_(*store_),
+      watch_(*store_, recorder_)
 {
     login_ = std::make_unique<TForm6>(*this);
     main_ = std::make_unique<TForm1>(*this);

@@ -3,6 +3,7 @@
 // the state they share: the outgoing frame buffer, the message boxes and the recorder.
 // Windows reach each other through this set.
 
+#include "database_watch.h"
 #include "frame_buffer.h"
 #include "measurement_recorder.h"
 #include "record_store.h"
@@ -46,6 +47,7 @@ public:
     ui::FileDialogs& Dialogs() { return *dialogs_; }
     records::RecordStore& Store() { return *store_; }
     records::MeasurementRecorder& Recorder() { return recorder_; }
+    DatabaseWatch& Watch() { return watch_; }
 
 private:
     ui::MessageBoxes& boxes_;
@@ -54,6 +56,7 @@ private:
     wire::FrameBuffer buffer_;
     std::unique_ptr<records::RecordStore> store_;
     records::MeasurementRecorder recorder_;
+    DatabaseWatch watch_;
     // Created in this order; destroyed in reverse, so the main window's port closes last.
     std::unique_ptr<TForm6> login_;
     std::unique_ptr<TForm1> main_;

@@ -108,9 +108,12 @@ void KeyedDataset::DeleteRecords(const QList<Bookmark>& bookmarks)
 {
     if (!CanModify()) throw PlatformError(QStringLiteral("Cannot modify a read-only dataset"));
     if (bookmarks.isEmpty()) return;
+    // The list may be the grid's own selection, which the store's announcement empties:
+    // keep what is needed of it before deleting.
+    const Bookmark first = bookmarks.front();
     store_.Delete(bookmarks);
     // Where a walk from the last to the first would end: on the record after the first.
-    const int index = int(std::lower_bound(ids_.begin(), ids_.end(), bookmarks.front()) - ids_.begin());
+    const int index = int(std::lower_bound(ids_.begin(), ids_.end(), first) - ids_.begin());
     Place(index, false, false);
 }
 

@@ -13,6 +13,10 @@
 #include <QStandardPaths>
 #include <QUuid>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace records {
 
 namespace {
@@ -25,6 +29,12 @@ const QString kFieldList = QStringLiteral(R"("编号", "工号", "日期", "符�
 const QString kCreateData = QStringLiteral(
     R"(CREATE TABLE %1 (id INTEGER PRIMARY KEY AUTOINCREMENT, "编号" INTEGER, "工号" TEXT, "日期" TEXT, )"
     R"("符号" TEXT, "测试数据" TEXT, "分选结果" TEXT, taken_at INTEGER))");
+
+// How long a statement waits for a write lock held elsewhere: the window's thread must
+// never stall on one, so appends that cannot be written at once are kept and retried.
+constexpr int kBusyWaitMs = 5;
+// Opening may have to upgrade the file, which is worth waiting for.
+constexpr int kOpenBusyWaitMs = 3000;
 
 QString NextConnectionName()
 {
@@ -45,6 +55,20 @@ bool LooksLikeSqlite(const QString& path)
 // Text fields hold text, never NULL: an empty QString is bound as "" (a null one would
 // be stored as NULL and then match no search for an empty text).
 QVariant Text(const QString& text) { return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text); }
+
+// Names the file a path leads to, so a file deleted or replaced under the running
+// program can be told apart from the one it opened. Windows refuses to delete or
+// replace a file SQLite holds open, so there its presence is enough.
+QByteArray FileIdentity(const QString& path)
+{
+#ifndef _WIN32
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return {};
+    return QByteArray::number(qulonglong(info.st_dev)) + ':' + QByteArray::number(qulonglong(info.st_ino));
+#else
+    return QFileInfo::exists(path) ? QByteArray("present") : QByteArray();
+#endif
+}
 
 QString FilterCondition(const RecordFilter& filter)
 {
@@ -107,13 +131,14 @@ RecordStore::RecordStore(const QString& path, QObject* parent)
     try {
         Open();
     } catch (...) {
-        QSqlDatabase::database(connection_, false).close();
-        QSqlDatabase::removeDatabase(connection_);
+        Close();
         throw;
     }
 }
 
-RecordStore::~RecordStore()
+RecordStore::~RecordStore() { Close(); }
+
+void RecordStore::Close()
 {
     QSqlDatabase::database(connection_, false).close();
     QSqlDatabase::removeDatabase(connection_);
@@ -127,11 +152,35 @@ void RecordStore::Open()
         throw PlatformError(QStringLiteral("%1: the folder cannot be created").arg(shown));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path_);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kOpenBusyWaitMs));
     if (!db.open()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
     Upgrade();
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA busy_timeout=3000"})
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL"})
         StoreQuery(*this, connection_, QString::fromLatin1(pragma)).Run();
+    StoreQuery(*this, connection_, QStringLiteral("PRAGMA busy_timeout=%1").arg(kBusyWaitMs)).Run();
+    identity_ = FileIdentity(path_);
+}
+
+// A file that opens but cannot take a record (read-only, a table of another shape)
+// would lose every reading of the shift: try one append and take it back. Only a
+// lock held by another program is let through, as it passes.
+void RecordStore::ProbeAppend()
+{
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    const QString shown = QDir::toNativeSeparators(path_);
+    QSqlQuery probe(db);
+    const bool taken =
+        probe.exec(QStringLiteral("BEGIN")) &&
+        probe.exec(QStringLiteral("INSERT INTO data (%1) VALUES (0, '', '', '', '', '')").arg(kFieldList));
+    const QSqlError error = probe.lastError();
+    probe.exec(QStringLiteral("ROLLBACK"));
+    if (taken) return;
+    const QString code = error.nativeErrorCode();
+    if (code == u"5" || code == u"6") {  // SQLITE_BUSY, SQLITE_LOCKED
+        qCWarning(lcRecords).noquote() << shown << "is locked by another program; records wait until it is free";
+        return;
+    }
+    throw PlatformError(QStringLiteral("%1: records cannot be written to this file: %2").arg(shown, error.text()));
 }
 
 // Reads only until it knows the file is ours; then creates what is missing, all in one
@@ -159,6 +208,9 @@ void RecordStore::Upgrade()
     for (const QString& field : kFieldNames)
         if (hasData && !columns.contains(field))
             throw PlatformError(QStringLiteral("%1: table data lacks the field %2").arg(shown, field));
+
+    // Before anything is changed, so a refused file is left as it was.
+    if (hasData) ProbeAppend();
 
     const bool hasId = columns.contains(QStringLiteral("id"));
     const bool hasTakenAt = columns.contains(QStringLiteral("taken_at"));
@@ -196,23 +248,52 @@ void RecordStore::Upgrade()
     qCInfo(lcRecords).noquote() << "record table ready in" << shown;
 }
 
+namespace {
+
+void BindRecord(QSqlQuery& insert, const NewRecord& record)
+{
+    insert.bindValue(0, record.number);
+    insert.bindValue(1, Text(record.operatorNumber));
+    insert.bindValue(2, Text(record.dateText));
+    insert.bindValue(3, Text(record.modeSymbol));
+    insert.bindValue(4, Text(record.readingText));
+    insert.bindValue(5, Text(record.sortText));
+    insert.bindValue(6, record.takenAt.isValid() ? QVariant(record.takenAt.toMSecsSinceEpoch()) : QVariant());
+}
+
+}  // namespace
+
 Bookmark RecordStore::Append(const NewRecord& record)
 {
-    StoreQuery insert(*this, connection_,
-                      QStringLiteral("INSERT INTO data (%1, taken_at) VALUES (?, ?, ?, ?, ?, ?, ?)").arg(kFieldList));
-    insert.addBindValue(record.number);
-    insert.addBindValue(Text(record.operatorNumber));
-    insert.addBindValue(Text(record.dateText));
-    insert.addBindValue(Text(record.modeSymbol));
-    insert.addBindValue(Text(record.readingText));
-    insert.addBindValue(Text(record.sortText));
-    insert.addBindValue(record.takenAt.isValid() ? QVariant(record.takenAt.toMSecsSinceEpoch()) : QVariant());
-    // Outside a transaction the insert is its own, committed and synced before exec returns.
-    insert.Run();
-    const Bookmark id = insert.lastInsertId().toLongLong();
-    qCDebug(lcRecords) << "committed record" << record.number << "as" << id;
-    emit Appended(id);
-    return id;
+    AppendAll({record});
+    return lastAppended_;
+}
+
+void RecordStore::AppendAll(const QList<NewRecord>& batch)
+{
+    if (batch.isEmpty()) return;
+    // IMMEDIATE takes the write lock at once, so a held lock fails here and not at the
+    // commit, after the work.
+    StoreQuery(*this, connection_, QStringLiteral("BEGIN IMMEDIATE")).Run();
+    QList<Bookmark> ids;
+    try {
+        StoreQuery insert(
+            *this, connection_,
+            QStringLiteral("INSERT INTO data (%1, taken_at) VALUES (?, ?, ?, ?, ?, ?, ?)").arg(kFieldList));
+        for (const NewRecord& record : batch) {
+            BindRecord(insert, record);
+            insert.Run();
+            ids << insert.lastInsertId().toLongLong();
+        }
+        insert.finish();
+        StoreQuery(*this, connection_, QStringLiteral("COMMIT")).Run();
+    } catch (...) {
+        QSqlQuery(QSqlDatabase::database(connection_, false)).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+    qCDebug(lcRecords) << "committed records" << batch.front().number << "to" << batch.back().number;
+    lastAppended_ = ids.back();
+    for (Bookmark id : ids) emit Appended(id);
 }
 
 void RecordStore::Delete(const QList<Bookmark>& ids)
@@ -277,6 +358,28 @@ QList<StoredRecord> RecordStore::ReadFrom(Bookmark fromId, int limit, const std:
         rows << row;
     }
     return rows;
+}
+
+bool RecordStore::StillAtPath() const { return !identity_.isEmpty() && FileIdentity(path_) == identity_; }
+
+void RecordStore::CopyTo(const QString& target) const
+{
+    StoreQuery copy(*this, connection_, QStringLiteral("VACUUM INTO ?"));
+    copy.addBindValue(target);
+    copy.Run();
+}
+
+void RecordStore::Reopen(const QString& path)
+{
+    Close();
+    connection_ = NextConnectionName();
+    path_ = path;
+    try {
+        Open();
+    } catch (...) {
+        Close();
+        throw;
+    }
 }
 
 }  // namespace records

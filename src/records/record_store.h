@@ -54,8 +54,12 @@ public:
 
     const QString& Path() const { return path_; }
 
-    // Each of these is one committed transaction; PlatformError on failure.
+    // Each of these is one committed transaction; PlatformError on failure. A write lock
+    // held elsewhere is waited for a few milliseconds only: the caller keeps what could
+    // not be written and tries again later.
     Bookmark Append(const NewRecord& record);
+    // The records in order, in one transaction; each is announced after the commit.
+    void AppendAll(const QList<NewRecord>& batch);
     void Delete(const QList<Bookmark>& ids);
     void DeleteAll();
 
@@ -66,6 +70,13 @@ public:
     QList<StoredRecord> ReadFrom(Bookmark fromId, int limit,
                                  const std::optional<RecordFilter>& filter = std::nullopt) const;
 
+    // False once the path no longer names the open file (deleted or replaced).
+    bool StillAtPath() const;
+    // Copies the whole open database into a new file `target` (which must not exist).
+    void CopyTo(const QString& target) const;
+    // Closes the file and opens `path` in its place; PlatformError when it cannot.
+    void Reopen(const QString& path);
+
 signals:
     void Appended(records::Bookmark id);
     void Deleted(const QList<records::Bookmark>& ids);
@@ -74,8 +85,12 @@ signals:
 private:
     void Open();
     void Upgrade();
+    void ProbeAppend();
+    void Close();
     QString connection_;
     QString path_;
+    QByteArray identity_;  // of the file opened at path_
+    Bookmark lastAppended_ = 0;
 };
 
 }  // namespace records

@@ -128,9 +128,11 @@ private slots:
         QTest::newRow("ctrl+delete after corner deletes the current record")
             << 10 << "click 3, esc, corner, ctrldel yes" << QList<int>() << int(grid::gstAll) << 4 << "Delete record?"
             << QList{1, 2, 4, 5, 6, 7, 8, 9, 10};
-        QTest::newRow("ctrl+delete of several")
-            << 10 << "click 2, ctrl 5, ctrl 9, ctrldel yes" << QList<int>() << int(grid::gstNon) << 10
+        QTest::newRow("ctrl+delete of several ends after the first")
+            << 10 << "click 2, ctrl 5, ctrl 9, ctrldel yes" << QList<int>() << int(grid::gstNon) << 3
             << "Delete all selected records?" << QList{1, 3, 4, 6, 7, 8, 10};
+        QTest::newRow("ctrl+delete of two") << 10 << "click 3, ctrl 7, ctrldel yes" << QList<int>() << int(grid::gstNon)
+                                            << 4 << "Delete all selected records?" << QList{1, 2, 4, 5, 6, 8, 9, 10};
         QTest::newRow("ctrl+delete cancelled")
             << 10 << "click 2, ctrl 5, ctrldel no" << QList{2, 5} << int(grid::gstRecordBookmarks) << 5
             << "Delete all selected records?" << all;

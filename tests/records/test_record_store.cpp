@@ -76,6 +76,9 @@ private slots:
             << QStringList{QStringLiteral(R"(CREATE TABLE data ("编号" INTEGER, "工号" TEXT))"),
                            QStringLiteral("INSERT INTO data VALUES (1, 'a')")}
             << QStringList() << QStringLiteral("table data lacks the field 日期");
+        QTest::newRow("a field the program does not fill")
+            << QByteArray() << QStringList{kOldData, QStringLiteral("ALTER TABLE data ADD COLUMN x TEXT NOT NULL")}
+            << QStringList() << QStringLiteral("records cannot be written to this file");
         QTest::newRow("six fields, no key")
             << QByteArray()
             << QStringList{kOldData, QStringLiteral("INSERT INTO data VALUES (5,'a','2024-01-01','R','1Ω','PASS')"),
