@@ -27,6 +27,11 @@ QString DefaultFileName(const QString& operatorNumber, const QDate& today);
 void SaveGrid(grid::TCustomRecordGrid& grid, const QString& operatorNumber, QWidget* parent, ui::FileDialogs& dialogs,
               ui::MessageBoxes& boxes);
 
+// Whether the free desktop's registry (mimeapps.list, mimeinfo.cache) names an installed
+// application for the file's type. Handing a file over succeeds there even when no
+// application takes it, so the operator would be told nothing.
+bool FreeDesktopHasApplicationFor(const QString& fileName);
+
 // Asks for an .xls file and hands it to the desktop's spreadsheet application.
 void OpenInSpreadsheetApplication(QWidget* parent, ui::FileDialogs& dialogs, ui::MessageBoxes& boxes);
 

@@ -97,9 +97,19 @@ void TGridExport::ExportToFile(const QString& fileName, bool allRecords)
     // temporary one is removed.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) throw PlatformError(QStringLiteral("Cannot create file %1").arg(fileName));
-    ExportToStream(file, allRecords);
+    // A failed write (a full disk) names the file and the system's cause.
+    const auto writeError = [&] {
+        return PlatformError(QStringLiteral("Cannot write file %1: %2").arg(fileName, file.errorString()));
+    };
+    try {
+        ExportToStream(file, allRecords);
+    } catch (const PlatformError&) {
+        if (file.error() != QFileDevice::NoError) throw writeError();
+        throw;
+    }
     if (!file.commit()) {
         qCWarning(lcGrid) << "replacing" << fileName << "failed:" << file.errorString();
+        if (file.error() == QFileDevice::WriteError) throw writeError();
         throw PlatformError(QStringLiteral("Cannot create file %1").arg(fileName));
     }
 }

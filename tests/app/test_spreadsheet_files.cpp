@@ -2,6 +2,7 @@
 // reaches the file, failures shown and the old file kept, and the hand-over to the
 // spreadsheet application.
 
+#include "environment_guard.h"
 #include "main_window.h"
 #include "memory_grid.h"
 #include "message_boxes.h"
@@ -74,7 +75,42 @@ private slots:
     void mainWindowSavesEveryRecord_data();
     void mainWindowSavesEveryRecord();
     void resultsWindowSavesTheResult();
+    void findsTheDesktopsApplication();
 };
+
+// The free desktop's registry read as xdg-open reads it: a default or a cached entry
+// counts when its desktop file is installed; a removed association does not.
+void SpreadsheetFilesTest::findsTheDesktopsApplication()
+{
+    QTemporaryDir home;
+    testing_support::EnvironmentGuard config("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());
+    testing_support::EnvironmentGuard configDirs("XDG_CONFIG_DIRS", home.filePath("etc").toLocal8Bit());
+    testing_support::EnvironmentGuard data("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
+    // The type database stays the system's; its applications are hidden.
+    QDir(home.path()).mkpath("types");
+    QVERIFY(QFile::link("/usr/share/mime", home.filePath("types/mime")));
+    testing_support::EnvironmentGuard dataDirs("XDG_DATA_DIRS",
+                                               (home.filePath("share") + ':' + home.filePath("types")).toLocal8Bit());
+    QDir(home.path()).mkpath("config");
+    QDir(home.path()).mkpath("share/applications");
+    const auto write = [&](const QString& name, const QByteArray& text) {
+        QFile file(home.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    const QString sheet = home.filePath("a.xls");
+    QVERIFY(!spreadsheet::FreeDesktopHasApplicationFor(sheet));
+    write("share/applications/mimeinfo.cache", "[MIME Cache]\napplication/vnd.ms-excel=calc.desktop;\n");
+    QVERIFY(!spreadsheet::FreeDesktopHasApplicationFor(sheet));  // named, not installed
+    write("share/applications/calc.desktop", "[Desktop Entry]\nType=Application\nName=Calc\nExec=calc %f\n");
+    QVERIFY(spreadsheet::FreeDesktopHasApplicationFor(sheet));
+    QVERIFY(!spreadsheet::FreeDesktopHasApplicationFor(home.filePath("a.png")));
+    QFile::remove(home.filePath("share/applications/mimeinfo.cache"));
+    write("config/mimeapps.list", "[Removed Associations]\napplication/vnd.ms-excel=calc.desktop;\n");
+    QVERIFY(!spreadsheet::FreeDesktopHasApplicationFor(sheet));
+    write("config/mimeapps.list", "[Default Applications]\napplication/vnd.ms-excel=calc.desktop\n");
+    QVERIFY(spreadsheet::FreeDesktopHasApplicationFor(sheet));
+}
 
 void SpreadsheetFilesTest::offersOperatorAndDate()
 {
@@ -166,6 +202,15 @@ void SpreadsheetFilesTest::refusesMoreRecordsThanAFileHolds()
     QVERIFY(boxes.informed[0].contains(QString::number(grid::TGridExportAsXLS::MaxRows)));
     QVERIFY(boxes.informed[0].contains(QString::number(grid::TGridExportAsXLS::MaxRows - 1)));
     QVERIFY(dialogs.shown.isEmpty());
+    QVERIFY(!QFile::exists(dialogs.answer.value()));
+
+    // The list outgrows a file while the dialog is open: the same box, no file.
+    dataSet.rows.removeLast();
+    boxes.Clear();
+    dialogs.whileOpen = [&] { dataSet.rows.append(QVariantList{2}); };
+    spreadsheet::SaveGrid(grid, "A01", nullptr, dialogs, boxes);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(boxes.captions, QStringList{"提示"});
     QVERIFY(!QFile::exists(dialogs.answer.value()));
 }
 

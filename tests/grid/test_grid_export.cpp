@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -257,6 +258,7 @@ private slots:
     void cutsLongTextAtCharacters();
     void replacesFilesOnlyOnSuccess_data();
     void replacesFilesOnlyOnSuccess();
+    void reportsAFullDisk();
     void readsBackWithXlrd();
     void readsBackWithLibreOffice();
 };
@@ -490,6 +492,31 @@ void GridExportTest::replacesFilesOnlyOnSuccess()
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
         if (oldFile) QCOMPARE(ReadFile(path), old);
     }
+}
+
+// A save onto a full disk names the file and the system's cause; the old file stays.
+void GridExportTest::reportsAFullDisk()
+{
+    QTemporaryDir dir;
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) != 0)
+        QSKIP("a small file system needs mount (root)");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {dir.path()}); });
+    const QString path = dir.filePath("a.xls");
+    WriteFile(path, "old");
+    QFile ballast(dir.filePath("ballast"));
+    QVERIFY(ballast.open(QIODevice::WriteOnly));
+    while (ballast.write(QByteArray(1024, 'b')) == 1024 && ballast.flush()) {}
+    QList<QVariantList> rows(2000, QVariantList{1, "A0017", "2026-12-10", "R", "1.2345Ω", "PASS"});
+    MemoryDataset dataSet = MeasurementRecords(rows);
+    MemoryGrid grid(dataSet);
+    try {
+        SaveGridToExportFile(ExportClass<TGridExportAsXLS>(), grid, path, true);
+        QFAIL("a full disk went unnoticed");
+    } catch (const PlatformError& error) {
+        QCOMPARE(error.Text(), QStringLiteral("Cannot write file %1: No space left on device").arg(path));
+    }
+    QCOMPARE(ReadFile(path), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.xls", "ballast"}));
 }
 
 void GridExportTest::readsBackWithXlrd()
