@@ -53,6 +53,7 @@ TForm6::TForm6(WindowSet& windows) : windows_(windows)
     Button3 = ui::MakeButton(this, QStringLiteral("身份认证"), 264, 32, 97, 25);
     Edit1 = ui::MakeEdit(this, 96, 128, 121, 21);
     Edit1->setEchoMode(QLineEdit::Password);
+    Edit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*", whatever the style's own
     Button4 = ui::MakeButton(this, QStringLiteral("管理员登录"), 264, 128, 97, 25);
     Button2 = ui::MakeButton(this, QStringLiteral("退出"), 264, 224, 97, 25);
 

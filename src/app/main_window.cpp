@@ -23,6 +23,7 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
@@ -135,7 +136,8 @@ void TForm1::BuildControls()
     DateTimePicker1 = new QDateEdit(client);
     DateTimePicker1->setGeometry(208, 552, 97, 21);
     DateTimePicker1->setCalendarPopup(true);
-    DateTimePicker1->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    // Shown as the system shows short dates; searches still use yyyy-MM-dd, as stored.
+    DateTimePicker1->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
     ComboBox1 = new QComboBox(client);
     ComboBox1->setGeometry(328, 552, 73, 21);
     ComboBox1->setEditable(true);

@@ -25,6 +25,7 @@ void TForm1::BuildRecords(QWidget* client)
                                                grid::dgColLines | grid::dgRowLines | grid::dgTabs | grid::dgRowSelect |
                                                grid::dgConfirmDelete | grid::dgCancelOnExit | grid::dgMultiSelect));
     RecordGrid1->SetRowSizingAllowed(true);
+    RecordGrid1->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
     RecordGrid1->SetDataSet(DataSource1);
 }
 

@@ -8,9 +8,12 @@ void TCustomRecordGrid::SetDataSet(records::Dataset* dataSet)
     LinkActiveChanged();
 }
 
+// Each opening starts from the default columns in field order: a column dragged
+// elsewhere for one result does not carry over to the next, nor to its saved file.
 void TCustomRecordGrid::LinkActiveChanged()
 {
     selection_.Clear();
+    columns_.Clear();
     RebuildColumns();
 }
 

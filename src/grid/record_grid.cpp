@@ -63,6 +63,12 @@ void TRecordGrid::SetDataSet(records::Dataset* dataSet)
 void TRecordGrid::Relayout()
 {
     model_.SetColumns(VisibleColumnList());
+    // The header shows the columns in their list order again.
+    QHeaderView* header = horizontalHeader();
+    relayingOut_ = true;
+    for (int logical = 0; logical < header->count(); ++logical)
+        if (header->visualIndex(logical) != logical) header->moveSection(header->visualIndex(logical), logical);
+    relayingOut_ = false;
     ShowSelection();
 }
 
@@ -88,6 +94,7 @@ void TRecordGrid::SetRowSizingAllowed(bool allowed)
 // A column dragged elsewhere takes its new place in Columns, so the next export follows.
 void TRecordGrid::ColumnMoved()
 {
+    if (relayingOut_) return;
     const QHeaderView* header = horizontalHeader();
     const TGridColumnList shown = model_.Columns();
     for (int visual = 0; visual < header->count(); ++visual) {

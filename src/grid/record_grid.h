@@ -51,6 +51,7 @@ private:
     RecordModel model_;
     records::Bookmark anchor_ = 0;  // 0: no range running
     bool following_ = false;
+    bool relayingOut_ = false;
 };
 
 }  // namespace grid

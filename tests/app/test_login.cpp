@@ -172,6 +172,7 @@ private slots:
         AppFixture app;
         // Typed and confirmed with Enter, as at the bench.
         QTest::keyClicks(app.login().Edit1, QStringLiteral("582"));
+        QCOMPARE(app.login().Edit1->displayText(), QStringLiteral("***"));
         QTest::keyClick(app.login().Edit1, Qt::Key_Return);
         QVERIFY(app.main().isVisible());
         QCOMPARE(app.pty.Read(11, 4000), Bytes({0xAB, 0xAD, 0, 0, 0, 0, 0, 0, 0, 0, 0xAF}));

@@ -93,6 +93,8 @@ private slots:
         for (QLabel* lamp : {w.Label6, w.Label7, w.Label8}) QCOMPARE(ui::BackgroundOf(lamp), ui::kWindow);
         for (int i = 0; i < 7; ++i) QCOMPARE(w.SwitchGroup(i)->ItemIndex(), -1);
         QCOMPARE(w.DateTimePicker1->date(), QDate::currentDate());
+        QCOMPARE(w.DateTimePicker1->text(), QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QCOMPARE(w.RecordGrid1->focusPolicy(), Qt::ClickFocus);
         QVERIFY(w.Edit3->text().isEmpty());
         QCOMPARE(w.Edit2->text(), QStringLiteral("工号"));
         QCOMPARE(w.ComboBox1->currentText(), QStringLiteral("按分选"));

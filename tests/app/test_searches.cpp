@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -128,6 +129,7 @@ private slots:
         w.Button9->click();
         w.Button8->click();
         QCOMPARE(Shown(results), Expected([](const Stored& r) { return r.date == u"2026-12-08"; }));
+        results.RecordGrid1->horizontalHeader()->moveSection(0, 3);
         results.Button4->click();
         QVERIFY(!results.isVisible());
         QVERIFY(results.Query1->Active());
@@ -135,6 +137,11 @@ private slots:
         w.Button8->click();
         QVERIFY(results.isVisible());
         QCOMPARE(Shown(results), Expected([](const Stored& r) { return r.date == u"2026-12-07"; }));
+        // A column dragged for the last result is back in field order, on screen too.
+        QStringList order;
+        for (grid::TGridColumn* column : results.RecordGrid1->VisibleColumnList()) order << column->FieldName;
+        QCOMPARE(order, (QStringList{"编号", "工号", "日期", "符号", "测试数据", "分选结果"}));
+        QCOMPARE(results.RecordGrid1->horizontalHeader()->logicalIndexAt(0), 0);
         // The close box hides it the same way.
         results.close();
         QVERIFY(!results.isVisible());
