@@ -1,6 +1,9 @@
-// Program entry: the application titled "QMR4070", its six windows, the login first.
+// Program entry: the command line first (answers without a window), then the application
+// titled "QMR4070", its six windows, the login first.
 
+#include "application_setup.h"
 #include "archive_status.h"
+#include "command_line.h"
 #include "forwarder.h"
 #include "login_window.h"
 #include "message_boxes.h"
@@ -10,16 +13,30 @@
 #include <QApplication>
 #include <QTextStream>
 
+namespace {
+
+QStringList ArgumentList(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    if (archive::IsStatusRequest(argc, argv)) {
-        // An answer on stdout, without a window or the serial port.
-        QCoreApplication status(argc, argv);
+    const app::CommandLine command = app::ParseCommandLine(ArgumentList(argc, argv));
+    if (command.action != app::StartAction::RunWindows) {
         QTextStream out(stdout);
+        QTextStream err(stderr);
+        if (const int code = app::AnswerAtOnce(command, out, err); code >= 0) return code;
+        // The archive's status: an answer on stdout, without a window or the serial port.
+        QCoreApplication status(argc, argv);
         return archive::PrintStatus(out, records::DatabasePath());
     }
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("QMR4070"));
+    app::SetUpApplication(application);
     // The login window is the main form: the program ends when it closes, not when
     // the last visible window goes (the login hides itself once the operator is in).
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "application_setup.h"
 #include "direct_limits_window.h"
 #include "frame_buffer.h"
 #include "log_categories.h"
@@ -167,7 +168,11 @@ void TForm1::BuildMenu()
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
     connect(N3, &QAction::triggered, this, &TForm1::N3Click);
+    AboutItem = menuBar()->addAction(QStringLiteral("关于"));
+    connect(AboutItem, &QAction::triggered, this, &TForm1::AboutItemClick);
 }
+
+void TForm1::AboutItemClick() { windows_.Boxes().About(this, QStringLiteral("关于 QMR4070"), app::AboutText()); }
 
 void TForm1::Guarded(const std::function<void()>& body) { ui::RunHandler(windows_.Boxes(), this, body); }
 

@@ -84,6 +84,7 @@ public:
     QAction* N1;
     QAction* N2;
     QAction* N3;
+    QAction* AboutItem;  // "关于", last in the menu bar
 
     void FormCreate();
     void ComComm();
@@ -94,6 +95,7 @@ public:
     void N1Click();
     void N2Click();
     void N3Click();
+    void AboutItemClick();
     void RadioGroup1Click();
     void RadioGroup2Click();
     void RadioGroup3Click();

@@ -40,6 +40,14 @@ TRecordGrid::TRecordGrid(ui::MessageBoxes& boxes, QWidget* parent) : QTableView(
         if (Selection().SelectionType() == gstAll) ShowSelection();
     });
     setModel(&model_);  // after the holds, so they come before the view's own handlers
+    // Whether to follow is decided before the rows arrive, where the view still stands. The
+    // move itself waits for the event loop: the rows may be announced inside another step
+    // of the dataset (a lookup during a deletion), which must not see the cursor move.
+    connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        if (newestPending_ || !ShowsTheEnd() || HoldsSelection()) return;
+        newestPending_ = true;
+        QMetaObject::invokeMethod(this, &TRecordGrid::ShowNewest, Qt::QueuedConnection);
+    });
     SetOptions(Options());
     SetRowSizingAllowed(RowSizingAllowed());
 }
@@ -128,6 +136,28 @@ void TRecordGrid::FollowDataSet()
     const QModelIndex index = model_.index(row, std::max(0, currentIndex().column()));
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     scrollTo(index);
+}
+
+bool TRecordGrid::ShowsTheEnd() const
+{
+    const int rows = model_.rowCount();
+    const int bottom = rowAt(viewport()->height() - 1);
+    return rows == 0 || bottom < 0 || bottom >= rows - 1;
+}
+
+bool TRecordGrid::HoldsSelection() const
+{
+    return Selection().SelectionType() == gstAll || Selection().Rows().Count() >= 2;
+}
+
+void TRecordGrid::ShowNewest()
+{
+    newestPending_ = false;
+    records::Dataset* dataSet = DataSet();
+    if (!dataSet || dataSet->ControlsDisabled() || model_.rowCount() == 0 || HoldsSelection()) return;
+    const records::Bookmark newest = model_.BookmarkAt(model_.rowCount() - 1);
+    scrollToBottom();
+    if (newest != dataSet->GetBookmark()) ui::RunHandler(boxes_, this, [&] { dataSet->GotoBookmark(newest); });
 }
 
 void TRecordGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)

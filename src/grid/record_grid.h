@@ -42,6 +42,11 @@ private:
     void Relayout();
     void ColumnMoved();
     void FollowDataSet();
+    // Appended records: the newest becomes current and shown, unless the operator has
+    // scrolled away from the end or holds a selection of several records.
+    bool ShowsTheEnd() const;
+    bool HoldsSelection() const;
+    void ShowNewest();
     void Forget(const QList<records::Bookmark>& bookmarks);
     // Moves the current row to `row`; with `extend`, by the range rule, one record at a time.
     void MoveTo(int row, bool extend);
@@ -52,6 +57,7 @@ private:
     records::Bookmark anchor_ = 0;  // 0: no range running
     bool following_ = false;
     bool relayingOut_ = false;
+    bool newestPending_ = false;
 };
 
 }  // namespace grid

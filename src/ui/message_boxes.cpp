@@ -40,6 +40,11 @@ bool QtMessageBoxes::ConfirmOkCancel(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Ok;
 }
 
+void QtMessageBoxes::About(QWidget* parent, const QString& caption, const QString& text)
+{
+    QMessageBox::about(parent, caption, text);
+}
+
 void QtMessageBoxes::ShowError(QWidget* parent, const QString& text)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("QMR4070"), text, QMessageBox::Ok, parent);

@@ -25,6 +25,11 @@ public:
     virtual Answer AskYesNoCancel(QWidget* parent, const QString& text) = 0;
     // A confirmation: caption "Confirm", question icon, OK / Cancel; true for OK.
     virtual bool ConfirmOkCancel(QWidget* parent, const QString& text) = 0;
+    // The About box: the program's icon, a caption of its own, an OK button.
+    virtual void About(QWidget* parent, const QString& caption, const QString& text)
+    {
+        InformCaptioned(parent, caption, text);
+    }
 };
 
 // Modal QMessageBox boxes; the event loop keeps running while one is open.
@@ -35,6 +40,7 @@ public:
     void ShowError(QWidget* parent, const QString& text) override;
     Answer AskYesNoCancel(QWidget* parent, const QString& text) override;
     bool ConfirmOkCancel(QWidget* parent, const QString& text) override;
+    void About(QWidget* parent, const QString& caption, const QString& text) override;
 };
 
 // Shows the exception being handled in the standard error box: a platform error with

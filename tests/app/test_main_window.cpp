@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(w.Com->InputMode(), 1);
 
         const QList<QAction*> menu = w.menuBar()->actions();
-        QCOMPARE(menu.size(), 3);
+        QCOMPARE(menu.size(), 4);
         QCOMPARE(menu[0]->text(), QStringLiteral("直读档极值设置"));
         QCOMPARE(menu[1]->text(), QStringLiteral("%档极值设置"));
         QCOMPARE(menu[2]->text(), QStringLiteral("标称值设置"));
@@ -440,6 +440,17 @@ private slots:
         QVERIFY(!app.windows->PercentLimits().isVisible());
         QVERIFY(app.windows->Nominal().isVisible());
         QVERIFY(!w.isVisible());
+    }
+
+    // "关于" ends the menu bar and names the program, its version, licence and Qt.
+    void aboutBox()
+    {
+        AppFixture app;
+        QCOMPARE(app.main().menuBar()->actions().last()->text(), QStringLiteral("关于"));
+        app.main().AboutItem->trigger();
+        QCOMPARE(app.boxes.captions, QStringList{QStringLiteral("关于 QMR4070")});
+        for (const QString& part : {QStringLiteral(QMR4070_VERSION), QStringLiteral("MIT"), QString(qVersion())})
+            QVERIFY2(app.boxes.informed.value(0).contains(part), qPrintable(part));
     }
 
     void exitEndsTheProgramThroughTheLoginWindow()

@@ -8,7 +8,7 @@
 SimProcess::SimProcess(const QStringList& arguments)
 {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral(SIM_PATH), arguments);
+    process_.start(QStringLiteral(SIM_PATH), QStringList{QStringLiteral("--log"), QStringLiteral("-")} + arguments);
     if (!process_.waitForStarted(5000)) throw std::runtime_error("simulator did not start");
     const QString first = WaitForLine([](const QString& line) { return line.startsWith(u"PTY "); });
     if (first.isEmpty()) throw std::runtime_error("simulator printed no PTY line");

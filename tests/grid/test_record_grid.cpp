@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -191,6 +192,43 @@ private slots:
         for (grid::TGridColumn* column : bench.grid.VisibleColumnList()) order << column->FieldName;
         QCOMPARE(order, (QStringList{"工号", "日期", "符号", "编号", "测试数据", "分选结果"}));
         QCOMPARE(bench.grid.Model().headerData(0, Qt::Horizontal).toString(), QStringLiteral("编号"));
+    }
+
+    // An appended record becomes current and shown, unless the operator looks elsewhere
+    // (scrolled up) or holds several records; a single selected record stays selected.
+    void followsTheNewest_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<QString>("actions");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QList<int>>("listed");
+        QTest::addColumn<bool>("newestShown");
+        QTest::newRow("empty table") << 0 << "" << 43 << QList<int>() << true;
+        QTest::newRow("at the end") << 40 << "key End" << 43 << QList<int>() << true;
+        QTest::newRow("one record selected at the end") << 40 << "key End, click 38" << 43 << QList{38} << true;
+        QTest::newRow("scrolled up") << 40 << "key Home" << 1 << QList<int>() << false;
+        QTest::newRow("two records selected") << 40 << "key End, shiftkey Up" << 39 << QList{39, 40} << false;
+        QTest::newRow("all selected") << 40 << "key End, corner" << 40 << QList<int>() << false;
+    }
+    void followsTheNewest()
+    {
+        QFETCH(int, records);
+        QFETCH(QString, actions);
+        QFETCH(int, current);
+        QFETCH(QList<int>, listed);
+        QFETCH(bool, newestShown);
+        Bench bench(records);
+        bench.Run(actions);
+        const int scrolledBefore = bench.grid.verticalScrollBar()->value();
+        for (int i = 0; i < 43 - records; ++i) bench.store.Append({records + 1 + i, {}, {}, {}, {}, {}, {}});
+        QTRY_COMPARE(bench.grid.Model().rowCount(), 43);
+        QCoreApplication::processEvents();  // the follow step, queued behind the rows
+        QCOMPARE(bench.Number(bench.table.GetBookmark()), current);
+        QCOMPARE(bench.grid.Model().BookmarkAt(bench.grid.currentIndex().row()), bench.table.GetBookmark());
+        QCOMPARE(bench.Listed(), listed);
+        const int bottom = bench.grid.rowAt(bench.grid.viewport()->height() - 1);
+        QCOMPARE(bottom < 0 || bottom == 42, newestShown);
+        if (!newestShown) QCOMPARE(bench.grid.verticalScrollBar()->value(), scrolledBefore);
     }
 
     // Appends arrive in batches, scattered deletions in one layout change, clearing as a

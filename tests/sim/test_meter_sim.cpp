@@ -79,10 +79,11 @@ public:
     }
 
     // Starts the simulator and opens the line it prints (or `lineFd` with --device).
-    bool start(const QStringList& args, int lineFd = -1)
+    // The frame log comes on stdout unless `frameLog` is false.
+    bool start(const QStringList& args, int lineFd = -1, bool frameLog = true)
     {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);  // its complaints show in our output
-        process_.start(QStringLiteral(SIM_PATH), args);
+        process_.start(QStringLiteral(SIM_PATH), frameLog ? QStringList{"--log", "-"} + args : args);
         if (!process_.waitForStarted(5000)) return false;
         QElapsedTimer timer;
         timer.start();
@@ -457,6 +458,14 @@ void TestMeterSim::triggerSources()
         QVERIFY2(ParseMeasurement(sim.read(11), m, why), qPrintable(why));
     sim.command("trigger");
     QVERIFY(!sim.waitFor("# trigger ignored: internal trigger", true).isEmpty());
+
+    // Without --log the terminal gets answers only, never the frames.
+    Sim quiet;
+    QVERIFY(quiet.start({}, -1, false));
+    quiet.command("measure");
+    QVERIFY(quiet.read(11).size() == 11);
+    QVERIFY(!quiet.state().isEmpty());
+    QVERIFY(quiet.sentFrames().isEmpty());
 
     Sim periodic;
     QVERIFY(periodic.start({"--state", "trigger=ext", "--trigger-every", "0.05"}));

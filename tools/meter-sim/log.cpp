@@ -20,12 +20,14 @@ std::string TimeStamp()
 
 void Log::Frame(const char* direction, const Bytes& bytes)
 {
+    if (!out_) return;
     std::fprintf(out_, "%s %s %s\n", TimeStamp().c_str(), direction, Hex(bytes).c_str());
     std::fflush(out_);
 }
 
 void Log::Note(const std::string& line)
 {
+    if (!out_) return;
     std::fprintf(out_, "%s\n", line.c_str());
     std::fflush(out_);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // One line per frame: "<local ISO time with ms> RX|TX AB .. AF"; notes start with "#".
+// Without a file (no --log) the log is off.
 
 #include "protocol.h"
 
@@ -10,7 +11,7 @@ namespace meter {
 
 class Log {
 public:
-    explicit Log(std::FILE* out) : out_(out) {}
+    explicit Log(std::FILE* out) : out_(out) {}  // null: off
     void Frame(const char* direction, const Bytes& bytes);
     void Note(const std::string& line);  // already starts with "#"
 

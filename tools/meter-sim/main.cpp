@@ -54,8 +54,8 @@ int main(int argc, char** argv)
     }
     std::fflush(stdout);
 
-    std::FILE* log = stdout;
-    if (!options.logPath.empty()) {
+    std::FILE* log = options.logPath == "-" ? stdout : nullptr;
+    if (!options.logPath.empty() && options.logPath != "-") {
         log = std::fopen(options.logPath.c_str(), "w");
         if (!log) {
             std::fprintf(stderr, "qmr4070-sim: %s: %s\n", options.logPath.c_str(), std::strerror(errno));
@@ -68,10 +68,12 @@ int main(int argc, char** argv)
         options.seed = std::random_device{}() ^
                        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 
-    std::fprintf(log, "# seed %llu\n", static_cast<unsigned long long>(options.seed));
-    std::fprintf(log, "# initial %s\n", StateLine(options.state).substr(6).c_str());
-    if (!options.link.empty()) std::fprintf(log, "# link %s -> %s\n", options.link.c_str(), path.c_str());
-    std::fflush(log);
+    if (log) {
+        std::fprintf(log, "# seed %llu\n", static_cast<unsigned long long>(options.seed));
+        std::fprintf(log, "# initial %s\n", StateLine(options.state).substr(6).c_str());
+        if (!options.link.empty()) std::fprintf(log, "# link %s -> %s\n", options.link.c_str(), path.c_str());
+        std::fflush(log);
+    }
 
     int code = 0;
     {
@@ -79,6 +81,6 @@ int main(int argc, char** argv)
         code = simulator.Run();
     }
     if (!options.link.empty()) unlink(options.link.c_str());
-    if (log != stdout) std::fclose(log);
+    if (log && log != stdout) std::fclose(log);
     return code;
 }

@@ -48,9 +48,10 @@ Faults:
   --seed N            random seed (default: from the clock; the log shows it)
 
 Output:
-  --log FILE          write the log to FILE instead of stdout
+  --log FILE          write the frame log to FILE ("-": to stdout); without it there is none,
+                      so the terminal stays free for commands
   Log lines: "<time> RX <hex>" per frame received, "<time> TX <hex>" per frame sent; other lines
-  start with "#". Command answers (STATE, help) always go to stdout.
+  start with "#". Answers to commands (STATE, help, "# ..." notes) always go to stdout.
   --exit-on-eof       end when stdin closes (otherwise only on SIGINT, SIGTERM or "quit")
   --help              this text
 

@@ -145,7 +145,7 @@ void Simulator::SetCommand(const std::string& key, const std::string& value)
 {
     const std::string error = ApplyStateItem(meter_.State(), key, value);
     if (!error.empty()) {
-        log_.Note("# set: " + error);
+        Answer("# set: " + error);
         return;
     }
     if (IsSwitchKey(key))
@@ -165,13 +165,13 @@ void Simulator::HandleCommand(const std::string& rawLine)
         if (meter_.State().external)
             MeasurementDue();
         else
-            log_.Note("# trigger ignored: internal trigger");
+            Answer("# trigger ignored: internal trigger");
     } else if (word == "measure") {
         Send({meter_.TakeMeasurement()});
     } else if (word == "set") {
         const auto gap = rest.find(' ');
         if (gap == std::string::npos)
-            log_.Note("# set needs a key and a value");
+            Answer("# set needs a key and a value");
         else
             SetCommand(rest.substr(0, gap), Trim(rest.substr(gap + 1)));
     } else if (word == "status") {
@@ -181,7 +181,7 @@ void Simulator::HandleCommand(const std::string& rawLine)
     } else if (word == "send") {
         const auto bytes = ParseHex(rest);
         if (!bytes || bytes->empty())
-            log_.Note("# send needs hex bytes, e.g. send AB AD 00 00 00 00 00 00 00 00 AF");
+            Answer("# send needs hex bytes, e.g. send AB AD 00 00 00 00 00 00 00 00 AF");
         else
             line_.SendRaw(*bytes);
     } else if (word == "faults") {
@@ -193,10 +193,10 @@ void Simulator::HandleCommand(const std::string& rawLine)
                        : which == "back-to-back" ? &faults_.backToBack
                                                  : nullptr;
         if (!target || (how != "on" && how != "off")) {
-            log_.Note("# faults chunked|garbage|back-to-back on|off");
+            Answer("# faults chunked|garbage|back-to-back on|off");
         } else {
             *target = how == "on";
-            log_.Note("# fault " + which + " " + how);
+            Answer("# fault " + which + " " + how);
         }
     } else if (word == "state") {
         Answer(StateLine(meter_.State()));
@@ -206,7 +206,7 @@ void Simulator::HandleCommand(const std::string& rawLine)
     } else if (word == "quit") {
         quit_ = true;
     } else {
-        log_.Note("# unknown command: " + line);
+        Answer("# unknown command: " + line);
     }
 }
 
