@@ -2,9 +2,11 @@
 
 #include "log_categories.h"
 #include "platform_error.h"
+#include "reading_value.h"
 
 #include <QAtomicInt>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -24,7 +26,7 @@ const QString kFieldList = QStringLiteral(R"("编号", "工号", "日期", "符�
 
 const QString kCreateData = QStringLiteral(
     R"(CREATE TABLE %1 (id INTEGER PRIMARY KEY AUTOINCREMENT, "编号" INTEGER, "工号" TEXT, "日期" TEXT, )"
-    R"("符号" TEXT, "测试数据" TEXT, "分选结果" TEXT, taken_at INTEGER))");
+    R"("符号" TEXT, "测试数据" TEXT, "分选结果" TEXT, taken_at INTEGER, value REAL))");
 
 QString NextConnectionName()
 {
@@ -164,7 +166,8 @@ void RecordStore::Upgrade()
     const bool hasTakenAt = columns.contains(QStringLiteral("taken_at"));
     const bool hasSource = names.contains(QStringLiteral("source"));
     const bool hasIndex = indexes.contains(QStringLiteral("data_date"));
-    if (hasData && hasId && hasTakenAt && hasSource && hasIndex) return;
+    const bool hasValue = columns.contains(QStringLiteral("value"));
+    if (hasData && hasId && hasTakenAt && hasSource && hasIndex && hasValue) return;
 
     if (!db.transaction()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
     try {
@@ -181,6 +184,8 @@ void RecordStore::Upgrade()
         } else if (!hasTakenAt) {
             run(QStringLiteral("ALTER TABLE data ADD COLUMN taken_at INTEGER"));
         }
+        if (hasData && hasId && !hasValue) run(QStringLiteral("ALTER TABLE data ADD COLUMN value REAL"));
+        if (hasData && !hasValue) FillValues();
         run(QStringLiteral(R"(CREATE INDEX IF NOT EXISTS data_date ON data("日期"))"));
         if (!hasSource) {
             run(QStringLiteral("CREATE TABLE source (uuid TEXT NOT NULL, archived_id INTEGER NOT NULL DEFAULT 0)"));
@@ -196,10 +201,43 @@ void RecordStore::Upgrade()
     qCInfo(lcRecords).noquote() << "record table ready in" << shown;
 }
 
+// Older files have only the reading texts. Each distinct text is read once (a bench's
+// readings repeat a few thousand texts), and one statement writes the numbers.
+void RecordStore::FillValues()
+{
+    QElapsedTimer timer;
+    timer.start();
+    auto run = [this](const QString& text) { StoreQuery(*this, connection_, text).Run(); };
+    run(QStringLiteral("CREATE TEMP TABLE reading_values (text TEXT PRIMARY KEY, value REAL NOT NULL)"));
+    StoreQuery texts(*this, connection_, QStringLiteral(R"(SELECT DISTINCT "测试数据" FROM data)"));
+    texts.setForwardOnly(true);
+    texts.Run();
+    StoreQuery insert(*this, connection_, QStringLiteral("INSERT INTO temp.reading_values VALUES (?, ?)"));
+    while (texts.next()) {
+        const QString text = texts.value(0).toString();
+        if (const std::optional<double> value = ReadingValue(text)) {
+            insert.bindValue(0, text);
+            insert.bindValue(1, *value);
+            insert.Run();
+        }
+    }
+    texts.finish();
+    StoreQuery update(
+        *this, connection_,
+        QStringLiteral(R"(UPDATE data SET value = (SELECT value FROM temp.reading_values )"
+                       R"(WHERE text = data."测试数据") WHERE "测试数据" IN (SELECT text FROM temp.reading_values))"));
+    update.Run();
+    const int filled = update.numRowsAffected();
+    update.finish();
+    run(QStringLiteral("DROP TABLE temp.reading_values"));
+    qCInfo(lcRecords).noquote() << "reading values of" << filled << "records filled in" << timer.elapsed() << "ms";
+}
+
 Bookmark RecordStore::Append(const NewRecord& record)
 {
-    StoreQuery insert(*this, connection_,
-                      QStringLiteral("INSERT INTO data (%1, taken_at) VALUES (?, ?, ?, ?, ?, ?, ?)").arg(kFieldList));
+    StoreQuery insert(
+        *this, connection_,
+        QStringLiteral("INSERT INTO data (%1, taken_at, value) VALUES (?, ?, ?, ?, ?, ?, ?, ?)").arg(kFieldList));
     insert.addBindValue(record.number);
     insert.addBindValue(Text(record.operatorNumber));
     insert.addBindValue(Text(record.dateText));
@@ -207,6 +245,8 @@ Bookmark RecordStore::Append(const NewRecord& record)
     insert.addBindValue(Text(record.readingText));
     insert.addBindValue(Text(record.sortText));
     insert.addBindValue(record.takenAt.isValid() ? QVariant(record.takenAt.toMSecsSinceEpoch()) : QVariant());
+    const std::optional<double> value = ReadingValue(record.readingText);
+    insert.addBindValue(value ? QVariant(*value) : QVariant(QMetaType::fromType<double>()));
     // Outside a transaction the insert is its own, committed and synced before exec returns.
     insert.Run();
     const Bookmark id = insert.lastInsertId().toLongLong();

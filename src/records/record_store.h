@@ -74,6 +74,7 @@ signals:
 private:
     void Open();
     void Upgrade();
+    void FillValues();
     QString connection_;
     QString path_;
 };
