@@ -4,6 +4,7 @@
 #include "forwarder.h"
 #include "login_window.h"
 #include "message_boxes.h"
+#include "statistics_command.h"
 #include "termination_signals.h"
 #include "window_set.h"
 
@@ -17,6 +18,11 @@ int main(int argc, char** argv)
         QCoreApplication status(argc, argv);
         QTextStream out(stdout);
         return archive::PrintStatus(out, records::DatabasePath());
+    }
+    if (stats::IsStatisticsRequest(argc, argv)) {
+        QCoreApplication report(argc, argv);
+        QTextStream out(stdout), err(stderr);
+        return stats::RunStatisticsCommand(QCoreApplication::arguments().mid(1), records::DatabasePath(), out, err);
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QMR4070"));

@@ -320,3 +320,49 @@ QList<StoredRecord> RecordStore::ReadFrom(Bookmark fromId, int limit, const std:
 }
 
 }  // namespace records
+
+namespace records {
+
+namespace {
+QString ScopeCondition(const std::optional<RecordFilter>& filter)
+{
+    return (filter ? FilterCondition(*filter) + QStringLiteral(" AND") : QStringLiteral(" WHERE")) +
+           QStringLiteral(R"( "符号" = :mode)");
+}
+}  // namespace
+
+QList<ScopeReading> RecordStore::ReadScope(const std::optional<RecordFilter>& filter, const QString& modeSymbol,
+                                           Bookmark fromId, int limit) const
+{
+    StoreQuery select(
+        *this, connection_,
+        QStringLiteral(R"(SELECT id, "分选结果", value FROM data%1 AND id >= :from ORDER BY id LIMIT :limit)")
+            .arg(ScopeCondition(filter)));
+    select.setForwardOnly(true);
+    if (filter) BindFilter(select, *filter);
+    select.bindValue(QStringLiteral(":mode"), Text(modeSymbol));
+    select.bindValue(QStringLiteral(":from"), fromId);
+    select.bindValue(QStringLiteral(":limit"), limit);
+    select.Run();
+    QList<ScopeReading> rows;
+    while (select.next()) {
+        const QVariant value = select.value(2);
+        rows.append({select.value(0).toLongLong(), select.value(1).toString(),
+                     value.isNull() ? std::nullopt : std::optional<double>(value.toDouble())});
+    }
+    return rows;
+}
+
+std::optional<std::pair<double, double>> RecordStore::ScopeRange(const std::optional<RecordFilter>& filter,
+                                                                 const QString& modeSymbol) const
+{
+    StoreQuery select(*this, connection_,
+                      QStringLiteral("SELECT min(value), max(value) FROM data%1").arg(ScopeCondition(filter)));
+    if (filter) BindFilter(select, *filter);
+    select.bindValue(QStringLiteral(":mode"), Text(modeSymbol));
+    select.Run();
+    if (!select.next() || select.value(0).isNull()) return std::nullopt;
+    return std::pair{select.value(0).toDouble(), select.value(1).toDouble()};
+}
+
+}  // namespace records

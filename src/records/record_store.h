@@ -41,6 +41,13 @@ struct RecordFilter {
     std::optional<QString> operatorNumber;
 };
 
+// A record as lot statistics read it: its sort text and its reading's number.
+struct ScopeReading {
+    Bookmark id = 0;
+    QString sortText;
+    std::optional<double> value;
+};
+
 class RecordStore : public QObject {
     Q_OBJECT
 public:
@@ -65,6 +72,14 @@ public:
     // in the table's order.
     QList<StoredRecord> ReadFrom(Bookmark fromId, int limit,
                                  const std::optional<RecordFilter>& filter = std::nullopt) const;
+
+    // Up to `limit` records matching the filter whose 符号 is `modeSymbol`, from the first
+    // id not below `fromId`, in the table's order; and the least and greatest number
+    // among all of them (none when no reading has one).
+    QList<ScopeReading> ReadScope(const std::optional<RecordFilter>& filter, const QString& modeSymbol, Bookmark fromId,
+                                  int limit) const;
+    std::optional<std::pair<double, double>> ScopeRange(const std::optional<RecordFilter>& filter,
+                                                        const QString& modeSymbol) const;
 
 signals:
     void Appended(records::Bookmark id);
