@@ -84,6 +84,7 @@ public:
     QAction* N1;
     QAction* N2;
     QAction* N3;
+    QAction* StatisticsItem;
 
     void FormCreate();
     void ComComm();
@@ -94,6 +95,7 @@ public:
     void N1Click();
     void N2Click();
     void N3Click();
+    void StatisticsItemClick();
     void RadioGroup1Click();
     void RadioGroup2Click();
     void RadioGroup3Click();

@@ -33,14 +33,20 @@ QString Fixed(double value, int significant, bool dropZeros)
 
 QString PlainNumber(double value) { return Fixed(value, 10, true); }
 
+UnitScale ScaleFor(double magnitude, Mode mode)
+{
+    if (mode == Mode::Percent) return {1, QStringLiteral("%")};
+    const double size = std::abs(magnitude);
+    if (size < 1) return {1e-3, QStringLiteral("mΩ")};
+    if (size < 1e3) return {1, QStringLiteral("Ω")};
+    if (size < 1e6) return {1e3, QStringLiteral("KΩ")};
+    return {1e6, QStringLiteral("MΩ")};
+}
+
 QString ReadableValue(double value, Mode mode)
 {
-    if (mode == Mode::Percent) return Fixed(value, 6, false) + u'%';
-    const double size = std::abs(value);
-    if (size < 1) return Fixed(value * 1e3, 6, false) + QStringLiteral("mΩ");
-    if (size < 1e3) return Fixed(value, 6, false) + QStringLiteral("Ω");
-    if (size < 1e6) return Fixed(value / 1e3, 6, false) + QStringLiteral("KΩ");
-    return Fixed(value / 1e6, 6, false) + QStringLiteral("MΩ");
+    const UnitScale scale = ScaleFor(value, mode);
+    return Fixed(value / scale.factor, 6, false) + scale.unit;
 }
 
 QString Share(qint64 count, qint64 total)

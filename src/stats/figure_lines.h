@@ -15,6 +15,12 @@ std::optional<Mode> ModeOf(const QString& symbol);
 
 // A decimal number with ten significant digits and no exponent or unit ("0.0123456789").
 QString PlainNumber(double value);
+// The unit a value of this size reads best in: values are divided by `factor`.
+struct UnitScale {
+    double factor = 1;
+    QString unit;
+};
+UnitScale ScaleFor(double magnitude, Mode mode);
 // With a readable unit and six significant digits: "100.123mΩ", "20.0001KΩ", "-1.23400%".
 QString ReadableValue(double value, Mode mode);
 QString Share(qint64 count, qint64 total);
