@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace stats {
 
@@ -14,7 +15,7 @@ const QColor kLimit{0xD0, 0x20, 0x20};
 const QColor kMean{0x20, 0x90, 0x30};
 const QColor kPoint{0x20, 0x40, 0x90};
 const QColor kMarked{0xE0, 0x80, 0x00};
-constexpr int kLeft = 64, kRight = 16, kTop = 24, kBottom = 40;
+constexpr int kLeft = 84, kRight = 16, kTop = 24, kBottom = 40;
 
 // Maps values onto pixels along one axis.
 struct Axis {
@@ -32,7 +33,7 @@ void DrawFrame(QPainter& painter, const QRect& plot, const QString& title, const
     painter.drawText(QRect(plot.left(), plot.top() - kTop, plot.width(), kTop), Qt::AlignCenter, title);
     painter.drawText(QRect(plot.left(), plot.bottom() + 20, plot.width(), 20), Qt::AlignCenter, xLabel);
     painter.save();
-    painter.translate(plot.left() - 50, plot.center().y());
+    painter.translate(plot.left() - 74, plot.center().y());
     painter.rotate(-90);
     painter.drawText(QRect(-plot.height() / 2, -10, plot.height(), 20), Qt::AlignCenter, yLabel);
     painter.restore();
@@ -48,13 +49,15 @@ void DrawXTicks(QPainter& painter, const QRect& plot, const Axis& x, const UnitS
     }
 }
 
-void DrawYTicks(QPainter& painter, const QRect& plot, const Axis& y, const std::function<QString(double)>& text)
+// Ticks at `step` apart from the axis' start (a quarter of the axis by default).
+void DrawYTicks(QPainter& painter, const QRect& plot, const Axis& y, const std::function<QString(double)>& text,
+                double step = 0)
 {
-    for (int i = 0; i <= 4; ++i) {
-        const double v = y.from + (y.to - y.from) * i / 4;
+    if (!(step > 0)) step = (y.to - y.from) / 4;
+    for (double v = y.from; v <= y.to + step * 1e-6; v += step) {
         const int py = int(y.Pixel(v));
         painter.drawLine(plot.left() - 4, py, plot.left(), py);
-        painter.drawText(QRect(plot.left() - 48, py - 8, 42, 16), Qt::AlignRight | Qt::AlignVCenter, text(v));
+        painter.drawText(QRect(plot.left() - 66, py - 8, 60, 16), Qt::AlignRight | Qt::AlignVCenter, text(v));
     }
 }
 
@@ -136,7 +139,9 @@ void PlotWidget::DrawHistogram(QPainter& painter, const QRect& area) const
     DrawFrame(painter, plot, QStringLiteral("直方图  (低于 %1, 高于 %2)").arg(under_).arg(over_),
               QStringLiteral("测试数据 (%1)").arg(scale.unit), QStringLiteral("记录数"));
     if (!layout_.Valid()) return;
-    const qint64 most = std::max<qint64>(1, *std::max_element(counts_.begin(), counts_.end()));
+    // Whole counts on the axis, at most about five ticks.
+    const qint64 step = std::max<qint64>(1, (*std::max_element(counts_.begin(), counts_.end()) + 3) / 4);
+    const qint64 most = step * 4;
     const Axis x{layout_.low, layout_.High(), plot.left(), plot.right()};
     const Axis y{0, double(most), plot.bottom(), plot.top()};
     painter.setPen(QPen(Qt::white, 1));
@@ -150,7 +155,8 @@ void PlotWidget::DrawHistogram(QPainter& painter, const QRect& area) const
     painter.setBrush(Qt::NoBrush);
     painter.setPen(Qt::black);
     DrawXTicks(painter, plot, x, scale);
-    DrawYTicks(painter, plot, y, [](double v) { return QString::number(qint64(std::llround(v))); });
+    DrawYTicks(
+        painter, plot, y, [](double v) { return QString::number(qint64(std::llround(v))); }, double(step));
     if (limits_.lower) VerticalLine(painter, plot, x.Pixel(*limits_.lower), kLimit, QStringLiteral("下限"));
     if (limits_.upper) VerticalLine(painter, plot, x.Pixel(*limits_.upper), kLimit, QStringLiteral("上限"));
     if (mean_) VerticalLine(painter, plot, x.Pixel(*mean_), kMean, QStringLiteral("x̄"));
