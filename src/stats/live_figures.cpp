@@ -38,13 +38,11 @@ void LiveFigures::Take(records::Bookmark id)
         if (rows.isEmpty() || rows.front().id != id || !InScope(rows.front().values, scope_)) return;
         const Reading reading = ReadingOf(rows.front().values);
         const Histogram& bins = figures_.Bins();
-        if (reading.value && !bins.Layout().fromLimits && !bins.Inside(*reading.value) &&
-            figures_.Moments().Count() < kRebinBelow) {
-            CountAgainLater();
-            return;
-        }
+        const bool rebin = reading.value && !bins.Layout().fromLimits && !bins.Inside(*reading.value) &&
+                           figures_.Moments().Count() < kRebinBelow;
         figures_.Add(reading);
         emit Changed();
+        if (rebin) CountAgainLater();
     } catch (const PlatformError& error) {
         qCWarning(lcRecords).noquote() << "statistics: record" << id << "unreadable:" << error.Text();
         CountAgainLater();
