@@ -12,6 +12,7 @@ struct OptionEntry {
     QString valueName;  // empty: a flag
     QString description;
     StartAction action;
+    bool statisticsScope = false;  // only beside --statistics, which checks its value
 };
 
 // The program's own options, in the order --help lists them. An option that starts
@@ -32,6 +33,41 @@ const QList<OptionEntry>& ProgramOptions()
          QStringLiteral("print the state of forwarding to the shared archive and exit;\n"
                         "works while the program runs"),
          StartAction::PrintArchiveStatus},
+        {{QStringLiteral("statistics")},
+         {},
+         QStringLiteral("print the lot statistics of the record table, one TAB-separated\n"
+                        "line a figure (as 复制 in the 统计 window), and exit"),
+         StartAction::PrintStatistics},
+        {{QStringLiteral("date")},
+         QStringLiteral("YYYY-MM-DD"),
+         QStringLiteral("  only the records of that date (default: all)"),
+         StartAction::PrintStatistics,
+         true},
+        {{QStringLiteral("sort")},
+         QStringLiteral("TEXT"),
+         QStringLiteral("  and of that sort result (HIGH, PASS, LOW, ...); needs --date"),
+         StartAction::PrintStatistics,
+         true},
+        {{QStringLiteral("operator")},
+         QStringLiteral("TEXT"),
+         QStringLiteral("  or of that operator number; needs --date"),
+         StartAction::PrintStatistics,
+         true},
+        {{QStringLiteral("mode")},
+         QStringLiteral("R|%"),
+         QStringLiteral("  resistance (R, default) or percentage (%) readings"),
+         StartAction::PrintStatistics,
+         true},
+        {{QStringLiteral("lsl")},
+         QStringLiteral("VALUE"),
+         QStringLiteral("  lower specification limit, in ohms (R) or percent (%)"),
+         StartAction::PrintStatistics,
+         true},
+        {{QStringLiteral("usl")},
+         QStringLiteral("VALUE"),
+         QStringLiteral("  upper specification limit, in ohms (R) or percent (%)"),
+         StartAction::PrintStatistics,
+         true},
     };
     return options;
 }
@@ -88,8 +124,13 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         return {StartAction::RefuseArguments,
                 QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
     // The first entry of the table that was given decides: --help before everything.
-    for (const OptionEntry& entry : ProgramOptions())
-        if (parser.isSet(entry.names.first())) return {entry.action, {}};
+    for (const OptionEntry& entry : ProgramOptions()) {
+        if (!parser.isSet(entry.names.first())) continue;
+        if (entry.statisticsScope && !parser.isSet(QStringLiteral("statistics")))
+            return {StartAction::RefuseArguments,
+                    QStringLiteral("--%1 goes with --statistics.").arg(entry.names.first())};
+        return {entry.action, {}};
+    }
     return {};
 }
 

@@ -19,6 +19,7 @@ enum class StartAction {
     PrintHelp,           // --help
     PrintVersion,        // --version
     PrintArchiveStatus,  // --archive-status
+    PrintStatistics,     // --statistics, with the options that choose its scope
     RefuseArguments,     // anything the program does not know; exit code 2
 };
 

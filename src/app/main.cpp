@@ -7,6 +7,7 @@
 #include "forwarder.h"
 #include "login_window.h"
 #include "message_boxes.h"
+#include "statistics_command.h"
 #include "termination_signals.h"
 #include "window_set.h"
 
@@ -31,8 +32,10 @@ int main(int argc, char** argv)
         QTextStream out(stdout);
         QTextStream err(stderr);
         if (const int code = app::AnswerAtOnce(command, out, err); code >= 0) return code;
-        // The archive's status: an answer on stdout, without a window or the serial port.
-        QCoreApplication status(argc, argv);
+        // The reports: an answer on stdout, without a window or the serial port.
+        QCoreApplication report(argc, argv);
+        if (command.action == app::StartAction::PrintStatistics)
+            return stats::RunStatisticsCommand(QCoreApplication::arguments().mid(1), records::DatabasePath(), out, err);
         return archive::PrintStatus(out, records::DatabasePath());
     }
     QApplication application(argc, argv);

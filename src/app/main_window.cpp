@@ -168,6 +168,12 @@ void TForm1::BuildMenu()
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
     connect(N3, &QAction::triggered, this, &TForm1::N3Click);
+    StatisticsItem = menuBar()->addAction(QStringLiteral("统计"));
+    StatisticsItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    // A window-wide shortcut, so it works whichever control has the focus.
+    StatisticsItem->setShortcutContext(Qt::WindowShortcut);
+    addAction(StatisticsItem);
+    connect(StatisticsItem, &QAction::triggered, this, &TForm1::StatisticsItemClick);
     AboutItem = menuBar()->addAction(QStringLiteral("关于"));
     connect(AboutItem, &QAction::triggered, this, &TForm1::AboutItemClick);
 }
@@ -210,6 +216,11 @@ void TForm1::N1Click() { windows_.ShowOnlySettingWindow(windows_.DirectLimits())
 void TForm1::N2Click() { windows_.ShowOnlySettingWindow(windows_.PercentLimits()); }
 
 void TForm1::N3Click() { windows_.ShowOnlySettingWindow(windows_.Nominal()); }
+
+void TForm1::StatisticsItemClick()
+{
+    Guarded([this] { windows_.OpenStatistics(false); });
+}
 
 // ---- Report handling ----
 

@@ -84,6 +84,7 @@ public:
     QAction* N1;
     QAction* N2;
     QAction* N3;
+    QAction* StatisticsItem;
     QAction* AboutItem;  // "关于", last in the menu bar
 
     void FormCreate();
@@ -95,6 +96,7 @@ public:
     void N1Click();
     void N2Click();
     void N3Click();
+    void StatisticsItemClick();
     void AboutItemClick();
     void RadioGroup1Click();
     void RadioGroup2Click();

@@ -35,6 +35,8 @@ TForm4::TForm4(WindowSet& windows) : windows_(windows)
     connect(Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
     connect(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
     connect(Button4, &QPushButton::clicked, this, &TForm4::Button4Click);
+    StatisticsButton = ui::MakeButton(this, QStringLiteral("统计"), 640, 432, 97, 25);
+    connect(StatisticsButton, &QPushButton::clicked, this, &TForm4::StatisticsButtonClick);
 }
 
 // Saves the result on show, whatever is selected; the offered name takes the main
@@ -50,6 +52,11 @@ void TForm4::Button1Click()
 {
     ui::RunHandler(windows_.Boxes(), this,
                    [this] { spreadsheet::OpenInSpreadsheetApplication(this, windows_.Dialogs(), windows_.Boxes()); });
+}
+
+void TForm4::StatisticsButtonClick()
+{
+    ui::RunHandler(windows_.Boxes(), this, [this] { windows_.OpenStatistics(true); });
 }
 
 // Closing only hides the window; the query stays open and keeps following.

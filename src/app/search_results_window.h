@@ -27,10 +27,12 @@ public:
     QPushButton* Button2;
     QPushButton* Button1;
     QPushButton* Button4;
+    QPushButton* StatisticsButton;
 
     void Button2Click();
     void Button1Click();
     void Button4Click();
+    void StatisticsButtonClick();
 
 private:
     WindowSet& windows_;

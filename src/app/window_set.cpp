@@ -6,7 +6,14 @@
 #include "main_window.h"
 #include "nominal_value_window.h"
 #include "percent_limits_window.h"
+#include "record_filter.h"
+#include "record_query.h"
 #include "search_results_window.h"
+#include "statistics_window.h"
+#include "summary_lines.h"
+
+#include <QDateEdit>
+#include <QLabel>
 
 WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
     : boxes_(boxes),
@@ -22,16 +29,37 @@ WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
     percentLimits_ = std::make_unique<TForm3>(*main_->Com, buffer_, boxes_);
     searchResults_ = std::make_unique<TForm4>(*this);
     nominal_ = std::make_unique<TForm5>(*main_->Com, buffer_, boxes_);
+    statistics_ = std::make_unique<stats::StatisticsWindow>(*store_, boxes_, *dialogs_);
 }
 
 WindowSet::~WindowSet()
 {
+    statistics_.reset();
     nominal_.reset();
     searchResults_.reset();
     percentLimits_.reset();
     directLimits_.reset();
     main_.reset();
     login_.reset();
+}
+
+namespace {
+stats::Limits LimitsOf(const settings::LimitValues& values) { return {values.lower, values.upper}; }
+}  // namespace
+
+void WindowSet::OpenStatistics(bool onSearchResult)
+{
+    stats::StatisticsChoices choices;
+    choices.date = main_->DateTimePicker1->date();
+    choices.mode = stats::ModeOf(main_->Label2->text()).value_or(stats::Mode::Resistance);
+    choices.resistanceLimits = LimitsOf(settings::DirectLimitValues(*directLimits_));
+    choices.percentLimits = LimitsOf(settings::PercentLimitValues(*percentLimits_));
+    records::RecordQuery& query = *searchResults_->Query1;
+    if (query.Active()) {
+        choices.searchOpen = true;
+        choices.searchFilter = records::StatementFilter(query.SQL().join(u'\n'), query.Params());
+    }
+    statistics_->Open(choices, onSearchResult ? stats::ScopeKind::Search : stats::ScopeKind::Date);
 }
 
 void WindowSet::ShowOnlySettingWindow(const QWidget& chosen)

@@ -18,6 +18,10 @@ class TForm5;
 class TForm6;
 class QWidget;
 
+namespace stats {
+class StatisticsWindow;
+}
+
 namespace ui {
 class FileDialogs;
 class MessageBoxes;
@@ -38,9 +42,13 @@ public:
     TForm3& PercentLimits() { return *percentLimits_; }
     TForm4& SearchResults() { return *searchResults_; }
     TForm5& Nominal() { return *nominal_; }
+    stats::StatisticsWindow& Statistics() { return *statistics_; }
 
     // Shows the chosen setting window and hides the other two.
     void ShowOnlySettingWindow(const QWidget& chosen);
+    // Opens "统计" on the main window's date (or on the search result shown in the
+    // results window), in the current display mode, with the limits in force.
+    void OpenStatistics(bool onSearchResult);
 
     wire::FrameBuffer& Buffer() { return buffer_; }
     ui::MessageBoxes& Boxes() { return boxes_; }
@@ -64,4 +72,5 @@ private:
     std::unique_ptr<TForm3> percentLimits_;
     std::unique_ptr<TForm4> searchResults_;
     std::unique_ptr<TForm5> nominal_;
+    std::unique_ptr<stats::StatisticsWindow> statistics_;
 };

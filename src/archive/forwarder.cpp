@@ -333,7 +333,7 @@ int Forwarder::SendBatch()
     qint64 last = mark_;
     while (read.next()) {
         last = read.value(0).toLongLong();
-        const std::optional<double> value = ReadingValue(read.value(5).toString());
+        const std::optional<double> value = records::ReadingValue(read.value(5).toString());
         const QVariant fields[] = {source_,
                                    last,
                                    config_.bench,

@@ -2,9 +2,11 @@
 
 #include "log_categories.h"
 #include "platform_error.h"
+#include "reading_value.h"
 
 #include <QAtomicInt>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -28,7 +30,7 @@ const QString kFieldList = QStringLiteral(R"("编号", "工号", "日期", "符�
 
 const QString kCreateData = QStringLiteral(
     R"(CREATE TABLE %1 (id INTEGER PRIMARY KEY AUTOINCREMENT, "编号" INTEGER, "工号" TEXT, "日期" TEXT, )"
-    R"("符号" TEXT, "测试数据" TEXT, "分选结果" TEXT, taken_at INTEGER))");
+    R"("符号" TEXT, "测试数据" TEXT, "分选结果" TEXT, taken_at INTEGER, value REAL))");
 
 // How long a statement waits for a write lock held elsewhere: the window's thread must
 // never stall on one, so appends that cannot be written at once are kept and retried.
@@ -216,7 +218,8 @@ void RecordStore::Upgrade()
     const bool hasTakenAt = columns.contains(QStringLiteral("taken_at"));
     const bool hasSource = names.contains(QStringLiteral("source"));
     const bool hasIndex = indexes.contains(QStringLiteral("data_date"));
-    if (hasData && hasId && hasTakenAt && hasSource && hasIndex) return;
+    const bool hasValue = columns.contains(QStringLiteral("value"));
+    if (hasData && hasId && hasTakenAt && hasSource && hasIndex && hasValue) return;
 
     if (!db.transaction()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
     try {
@@ -233,6 +236,8 @@ void RecordStore::Upgrade()
         } else if (!hasTakenAt) {
             run(QStringLiteral("ALTER TABLE data ADD COLUMN taken_at INTEGER"));
         }
+        if (hasData && hasId && !hasValue) run(QStringLiteral("ALTER TABLE data ADD COLUMN value REAL"));
+        if (hasData && !hasValue) FillValues();
         run(QStringLiteral(R"(CREATE INDEX IF NOT EXISTS data_date ON data("日期"))"));
         if (!hasSource) {
             run(QStringLiteral("CREATE TABLE source (uuid TEXT NOT NULL, archived_id INTEGER NOT NULL DEFAULT 0)"));
@@ -248,6 +253,38 @@ void RecordStore::Upgrade()
     qCInfo(lcRecords).noquote() << "record table ready in" << shown;
 }
 
+// Older files have only the reading texts. Each distinct text is read once (a bench's
+// readings repeat a few thousand texts), and one statement writes the numbers.
+void RecordStore::FillValues()
+{
+    QElapsedTimer timer;
+    timer.start();
+    auto run = [this](const QString& text) { StoreQuery(*this, connection_, text).Run(); };
+    run(QStringLiteral("CREATE TEMP TABLE reading_values (text TEXT PRIMARY KEY, value REAL NOT NULL)"));
+    StoreQuery texts(*this, connection_, QStringLiteral(R"(SELECT DISTINCT "测试数据" FROM data)"));
+    texts.setForwardOnly(true);
+    texts.Run();
+    StoreQuery insert(*this, connection_, QStringLiteral("INSERT INTO temp.reading_values VALUES (?, ?)"));
+    while (texts.next()) {
+        const QString text = texts.value(0).toString();
+        if (const std::optional<double> value = ReadingValue(text)) {
+            insert.bindValue(0, text);
+            insert.bindValue(1, *value);
+            insert.Run();
+        }
+    }
+    texts.finish();
+    StoreQuery update(
+        *this, connection_,
+        QStringLiteral(R"(UPDATE data SET value = (SELECT value FROM temp.reading_values )"
+                       R"(WHERE text = data."测试数据") WHERE "测试数据" IN (SELECT text FROM temp.reading_values))"));
+    update.Run();
+    const int filled = update.numRowsAffected();
+    update.finish();
+    run(QStringLiteral("DROP TABLE temp.reading_values"));
+    qCInfo(lcRecords).noquote() << "reading values of" << filled << "records filled in" << timer.elapsed() << "ms";
+}
+
 namespace {
 
 void BindRecord(QSqlQuery& insert, const NewRecord& record)
@@ -259,6 +296,8 @@ void BindRecord(QSqlQuery& insert, const NewRecord& record)
     insert.bindValue(4, Text(record.readingText));
     insert.bindValue(5, Text(record.sortText));
     insert.bindValue(6, record.takenAt.isValid() ? QVariant(record.takenAt.toMSecsSinceEpoch()) : QVariant());
+    const std::optional<double> value = ReadingValue(record.readingText);
+    insert.bindValue(7, value ? QVariant(*value) : QVariant(QMetaType::fromType<double>()));
 }
 
 }  // namespace
@@ -279,7 +318,7 @@ void RecordStore::AppendAll(const QList<NewRecord>& batch)
     try {
         StoreQuery insert(
             *this, connection_,
-            QStringLiteral("INSERT INTO data (%1, taken_at) VALUES (?, ?, ?, ?, ?, ?, ?)").arg(kFieldList));
+            QStringLiteral("INSERT INTO data (%1, taken_at, value) VALUES (?, ?, ?, ?, ?, ?, ?, ?)").arg(kFieldList));
         for (const NewRecord& record : batch) {
             BindRecord(insert, record);
             insert.Run();
@@ -380,6 +419,52 @@ void RecordStore::Reopen(const QString& path)
         Close();
         throw;
     }
+}
+
+}  // namespace records
+
+namespace records {
+
+namespace {
+QString ScopeCondition(const std::optional<RecordFilter>& filter)
+{
+    return (filter ? FilterCondition(*filter) + QStringLiteral(" AND") : QStringLiteral(" WHERE")) +
+           QStringLiteral(R"( "符号" = :mode)");
+}
+}  // namespace
+
+QList<ScopeReading> RecordStore::ReadScope(const std::optional<RecordFilter>& filter, const QString& modeSymbol,
+                                           Bookmark fromId, int limit) const
+{
+    StoreQuery select(
+        *this, connection_,
+        QStringLiteral(R"(SELECT id, "分选结果", value FROM data%1 AND id >= :from ORDER BY id LIMIT :limit)")
+            .arg(ScopeCondition(filter)));
+    select.setForwardOnly(true);
+    if (filter) BindFilter(select, *filter);
+    select.bindValue(QStringLiteral(":mode"), Text(modeSymbol));
+    select.bindValue(QStringLiteral(":from"), fromId);
+    select.bindValue(QStringLiteral(":limit"), limit);
+    select.Run();
+    QList<ScopeReading> rows;
+    while (select.next()) {
+        const QVariant value = select.value(2);
+        rows.append({select.value(0).toLongLong(), select.value(1).toString(),
+                     value.isNull() ? std::nullopt : std::optional<double>(value.toDouble())});
+    }
+    return rows;
+}
+
+std::optional<std::pair<double, double>> RecordStore::ScopeRange(const std::optional<RecordFilter>& filter,
+                                                                 const QString& modeSymbol) const
+{
+    StoreQuery select(*this, connection_,
+                      QStringLiteral("SELECT min(value), max(value) FROM data%1").arg(ScopeCondition(filter)));
+    if (filter) BindFilter(select, *filter);
+    select.bindValue(QStringLiteral(":mode"), Text(modeSymbol));
+    select.Run();
+    if (!select.next() || select.value(0).isNull()) return std::nullopt;
+    return std::pair{select.value(0).toDouble(), select.value(1).toDouble()};
 }
 
 }  // namespace records

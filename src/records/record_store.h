@@ -41,6 +41,13 @@ struct RecordFilter {
     std::optional<QString> operatorNumber;
 };
 
+// A record as lot statistics read it: its sort text and its reading's number.
+struct ScopeReading {
+    Bookmark id = 0;
+    QString sortText;
+    std::optional<double> value;
+};
+
 class RecordStore : public QObject {
     Q_OBJECT
 public:
@@ -76,6 +83,13 @@ public:
     void CopyTo(const QString& target) const;
     // Closes the file and opens `path` in its place; PlatformError when it cannot.
     void Reopen(const QString& path);
+    // Up to `limit` records matching the filter whose 符号 is `modeSymbol`, from the first
+    // id not below `fromId`, in the table's order; and the least and greatest number
+    // among all of them (none when no reading has one).
+    QList<ScopeReading> ReadScope(const std::optional<RecordFilter>& filter, const QString& modeSymbol, Bookmark fromId,
+                                  int limit) const;
+    std::optional<std::pair<double, double>> ScopeRange(const std::optional<RecordFilter>& filter,
+                                                        const QString& modeSymbol) const;
 
 signals:
     void Appended(records::Bookmark id);
@@ -87,6 +101,7 @@ private:
     void Upgrade();
     void ProbeAppend();
     void Close();
+    void FillValues();
     QString connection_;
     QString path_;
     QByteArray identity_;  // of the file opened at path_

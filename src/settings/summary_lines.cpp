@@ -10,6 +10,27 @@
 
 namespace settings {
 
+namespace {
+std::optional<double> Ohms(const ResistanceEntry& entry)
+{
+    const std::optional<double> number = ReadNumber(entry.text.trimmed());
+    const std::optional<double> perUnit = OhmsPerUnit(entry.unitIndex);
+    if (!number || !perUnit) return std::nullopt;
+    return *number * *perUnit;
+}
+}  // namespace
+
+LimitValues DirectLimitValues(const TForm2& directLimits)
+{
+    return {Ohms(directLimits.Lower()), Ohms(directLimits.Upper())};
+}
+
+LimitValues PercentLimitValues(const TForm3& percentLimits)
+{
+    const std::optional<double> lower = ReadNumber(percentLimits.LowerText().trimmed());
+    return {lower ? std::optional(-*lower) : std::nullopt, ReadNumber(percentLimits.UpperText().trimmed())};
+}
+
 QString ValueWithUnit(const QString& text, int unitIndex) { return text + UnitTextOf(unitIndex); }
 
 QString DirectLimitsText(const QString& upperText, int upperUnit, const QString& lowerText, int lowerUnit)

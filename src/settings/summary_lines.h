@@ -4,6 +4,7 @@
 // the lower limit first.
 
 #include <QString>
+#include <optional>
 
 class QLabel;
 class TForm2;
@@ -18,6 +19,16 @@ QString ValueWithUnit(const QString& text, int unitIndex);
 QString DirectLimitsText(const QString& upperText, int upperUnit, const QString& lowerText, int lowerUnit);
 // Mode "%": lower "%", "-", upper "%".
 QString PercentLimitsText(const QString& upperText, const QString& lowerText);
+
+// The limits of a display mode as numbers, as the summary lines read them: in ohms in
+// mode "R"; in percent in mode "%", where the lower limit is the distance below the
+// nominal value and so counts negative. A field that holds no number is no limit.
+struct LimitValues {
+    std::optional<double> lower;
+    std::optional<double> upper;
+};
+LimitValues DirectLimitValues(const TForm2& directLimits);
+LimitValues PercentLimitValues(const TForm3& percentLimits);
 
 // Run by the display switch: writes the nominal line (label1) and the limits line
 // (label3) for display item 0 ("R") or 1 ("%"); any other item changes nothing.

@@ -91,7 +91,7 @@ private slots:
         QFETCH(QString, reading);
         QFETCH(bool, hasValue);
         QFETCH(double, value);
-        const std::optional<double> parsed = archive::ReadingValue(reading);
+        const std::optional<double> parsed = records::ReadingValue(reading);
         QCOMPARE(parsed.has_value(), hasValue);
         if (hasValue) QCOMPARE(*parsed, value);
     }

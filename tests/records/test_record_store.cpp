@@ -3,6 +3,7 @@
 // without touching it, and the record table following committed changes.
 
 #include "platform_error.h"
+#include "reading_value.h"
 #include "record_store.h"
 #include "record_table.h"
 
@@ -142,6 +143,12 @@ private slots:
         for (const QVariantList& row : Sql(path, {"SELECT \"编号\", taken_at IS NULL FROM data ORDER BY id"}, 2))
             stored << row[0].toString();
         QCOMPARE(stored, numbers + QStringList{"1"});
+        // Every reading's number beside its text, old records and new alike.
+        for (const QVariantList& row : Sql(path, {R"(SELECT "测试数据", value FROM data)"}, 2)) {
+            const std::optional<double> value = records::ReadingValue(row[0].toString());
+            QCOMPARE(row[1].isNull(), !value);
+            if (value) QCOMPARE(row[1].toDouble(), *value);
+        }
         QCOMPARE(Sql(path, {QStringLiteral("PRAGMA integrity_check")}, 1).value(0).value(0).toString(),
                  QStringLiteral("ok"));
     }

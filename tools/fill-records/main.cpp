@@ -2,6 +2,7 @@
 // the program with a big table and for the benchmarks.
 
 #include "platform_error.h"
+#include "reading_value.h"
 #include "record_store.h"
 
 #include <QCommandLineParser>
@@ -63,8 +64,8 @@ void Write(const Fill& fill)
     const QDate first = QDate::currentDate().addDays(-(days - 1));
     db.transaction();
     query.prepare(
-        QStringLiteral(R"(INSERT INTO data ("编号", "工号", "日期", "符号", "测试数据", "分选结果", taken_at) )"
-                       R"(VALUES (?, ?, ?, ?, ?, ?, ?))"));
+        QStringLiteral(R"(INSERT INTO data ("编号", "工号", "日期", "符号", "测试数据", "分选结果", taken_at, value) )"
+                       R"(VALUES (?, ?, ?, ?, ?, ?, ?, ?))"));
     for (qint64 i = 0; i < fill.count; ++i) {
         const int inDay = int(i % fill.perDay);
         const QDate date = first.addDays(i / fill.perDay);
@@ -74,9 +75,12 @@ void Write(const Fill& fill)
         query.addBindValue(kOperators[int((i / 250) % kOperators.size())]);
         query.addBindValue(date.toString(QStringLiteral("yyyy-MM-dd")));
         query.addBindValue(percent ? QStringLiteral("%") : QStringLiteral("R"));
-        query.addBindValue(Reading(random, percent));
+        const QString reading = Reading(random, percent);
+        const std::optional<double> value = records::ReadingValue(reading);
+        query.addBindValue(reading);
         query.addBindValue(Sort(random));
         query.addBindValue(moment.toMSecsSinceEpoch());
+        query.addBindValue(value ? QVariant(*value) : QVariant(QMetaType::fromType<double>()));
         if (!query.exec()) throw PlatformError(query.lastError().text());
         if ((i + 1) % 100'000 == 0) db.commit(), db.transaction();
     }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-namespace archive {
+namespace records {
 
 std::optional<double> ReadingValue(const QString& reading)
 {
@@ -27,4 +27,4 @@ std::optional<double> ReadingValue(const QString& reading)
     return std::nullopt;
 }
 
-}  // namespace archive
+}  // namespace records

@@ -1,0 +1,224 @@
+// Lot statistics at scale, on a copy of a 1,000,000-record file: `--statistics` over the
+// whole table and over one date (the program run as a process), the 统计 window opening
+// with its figures and plots drawn, appends through the whole path with the window open
+// against without it (alternating rounds), memory, and the upgrade of a file without
+// the number column.
+// Usage: bench_stats FILLED_DB  (from qmr4070-fill --db FILE 1000000)
+
+#include "bench_support.h"
+#include "login_window.h"
+#include "main_window.h"
+#include "plot_widget.h"
+#include "radio_group.h"
+#include "record_grid.h"
+#include "record_store.h"
+#include "record_table.h"
+#include "statistics_window.h"
+#include "window_set.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+long RssMb()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) return -1;
+    return statm.readAll().split(' ').value(1).toLong() * sysconf(_SC_PAGESIZE) / (1024 * 1024);
+}
+
+double ReportMs(const QString& db, const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QMR4070_DB"), db);
+    process.setProcessEnvironment(environment);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral(QMR4070_PATH), QStringList{QStringLiteral("--statistics")} + arguments);
+    process.waitForFinished(60000);
+    const double ms = Ms(timer);
+    if (process.exitCode() != 0)
+        std::fprintf(stderr, "--statistics failed: %s\n", process.readAllStandardError().data());
+    return ms;
+}
+
+QByteArray Frame(int i)
+{
+    const char digits[] = {char(1 + i % 9), 0, 0x2E, char(i % 10), char(i / 10 % 10), 0};
+    QByteArray frame("\xAB", 1);
+    frame.append(digits, 6);
+    frame.append("\xA0\xB1\x00\xAF", 4);
+    return frame;
+}
+
+struct Program {
+    int master = -1, slave = -1;
+    SilentBoxes boxes;
+    std::unique_ptr<WindowSet> windows;
+
+    explicit Program(const QString& database)
+    {
+        char name[256] = {};
+        openpty(&master, &slave, name, nullptr, nullptr);
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        qputenv("QMR4070_PORT", name);
+        qputenv("QMR4070_DB", database.toLocal8Bit());
+        windows = std::make_unique<WindowSet>(boxes);
+        Main().show();
+        Main().RadioGroup7->SetItemIndex(0);
+        QApplication::processEvents();
+    }
+    ~Program()
+    {
+        windows.reset();
+        close(slave);
+        close(master);
+    }
+    TForm1& Main() { return windows->Main(); }
+    // Reports through the line until the table holds the last one's record.
+    double RecordRate(int frames)
+    {
+        const int target = Main().Table1->RecordCount() + frames;
+        QByteArray stream;
+        for (int i = 0; i < frames; ++i) stream += Frame(i);
+        QElapsedTimer timer;
+        timer.start();
+        qsizetype at = 0;
+        char drain[4096];
+        while (Main().Table1->RecordCount() < target) {
+            if (at < stream.size()) {
+                const qsizetype n =
+                    ::write(master, stream.constData() + at, std::min<qsizetype>(110, stream.size() - at));
+                if (n > 0) at += n;
+            }
+            QApplication::processEvents();
+            while (::read(master, drain, sizeof drain) > 0) {}
+        }
+        QApplication::processEvents();  // the window's pending redraw belongs to the run
+        return frames / (Ms(timer) / 1000);
+    }
+};
+
+double UpgradeMs(const QString& filled, const QString& copy)
+{
+    QFile::remove(copy);
+    QFile::copy(filled, copy);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("strip"));
+        db.setDatabaseName(copy);
+        db.open();
+        QSqlQuery(db).exec(QStringLiteral("ALTER TABLE data DROP COLUMN value"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("strip"));
+    QElapsedTimer timer;
+    timer.start();
+    records::RecordStore store(copy);
+    return Ms(timer);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_stats FILLED_DB (from qmr4070-fill --db FILE 1000000)\n");
+        return 2;
+    }
+    QTemporaryDir dir;
+    const QString big = dir.filePath(QStringLiteral("big.db"));
+    QFile::copy(QString::fromLocal8Bit(argv[1]), big);
+    {
+        records::RecordStore store(big);  // a file from an older fill gets its numbers here, before any timing
+    }
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+
+    std::vector<double> whole, oneDate;
+    for (int i = 0; i < 5; ++i) {
+        whole.push_back(ReportMs(big, {}));
+        oneDate.push_back(ReportMs(big, {QStringLiteral("--date"), today}));
+    }
+    std::printf("--statistics, whole table: median %.0f ms (of 5: min %.0f, max %.0f)\n", Median(whole),
+                *std::min_element(whole.begin(), whole.end()), *std::max_element(whole.begin(), whole.end()));
+    std::printf("--statistics --date %s: median %.0f ms\n", qPrintable(today), Median(oneDate));
+
+    {
+        Program program(big);
+        const long rssBefore = RssMb();
+        stats::StatisticsWindow& window = program.windows->Statistics();
+        std::vector<double> openDate, openWhole;
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            program.windows->OpenStatistics(false);
+            window.repaint();
+            openDate.push_back(Ms(timer));
+            timer.restart();
+            window.ScopeBox->setCurrentIndex(1);
+            window.repaint();
+            openWhole.push_back(Ms(timer));
+            window.close();
+        }
+        std::printf(
+            "统计 opened with figures and plots drawn: one date median %.0f ms, whole table (%lld records) "
+            "median %.0f ms\n",
+            Median(openDate), static_cast<long long>(program.Main().Table1->RecordCount()), Median(openWhole));
+        program.windows->OpenStatistics(false);
+        window.ScopeBox->setCurrentIndex(1);
+        std::vector<double> paints;
+        for (int i = 0; i < 9; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            const QImage picture = window.Plot->Picture(QSize(900, 760));
+            paints.push_back(Ms(timer));
+        }
+        window.close();
+        std::printf("both plots drawn (900 x 760): median %.1f ms\n", Median(paints));
+        std::printf("resident memory: %ld MB before the window, %ld MB after five openings on the whole table\n",
+                    rssBefore, RssMb());
+
+        // Alternating rounds, the window open on today's date (every new record is in scope).
+        const int frames = 1000;
+        std::vector<double> closed, open;
+        for (int round = 0; round < 6; ++round) {
+            window.close();
+            closed.push_back(program.RecordRate(frames));
+            program.windows->OpenStatistics(false);
+            open.push_back(program.RecordRate(frames));
+        }
+        std::printf(
+            "appends through the whole path, %d a round, medians of 6 alternating rounds: window closed "
+            "%.0f/s, window open %.0f/s, ratio %.2f\n",
+            frames, Median(closed), Median(open), Median(open) / Median(closed));
+        std::printf("the window counted %s records at the end; resident memory %ld MB\n",
+                    qPrintable(window.Shown(QStringLiteral("记录数"))), RssMb());
+        if (program.boxes.shown) std::fprintf(stderr, "boxes shown during the run\n");
+    }
+
+    std::vector<double> upgrades;
+    for (int i = 0; i < 3; ++i) upgrades.push_back(UpgradeMs(big, dir.filePath(QStringLiteral("old.db"))));
+    std::printf("upgrade of the 1M file without the number column: median %.0f ms (of 3)\n", Median(upgrades));
+    return 0;
+}

@@ -1,0 +1,89 @@
+#pragma once
+// "统计": the figures and plots of a scope, following the table while open. The scope is
+// the date picked on the main window, the whole table, or the open search result, in
+// one display mode; the limits come prefilled and can be edited here.
+
+#include "live_figures.h"
+
+#include <QDate>
+#include <QMap>
+#include <QWidget>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace ui {
+class FileDialogs;
+class MessageBoxes;
+}  // namespace ui
+
+namespace stats {
+
+class PlotWidget;
+
+enum class ScopeKind { Date, Whole, Search };
+
+// What the opener knows when the window opens.
+struct StatisticsChoices {
+    QDate date;
+    bool searchOpen = false;
+    std::optional<records::RecordFilter> searchFilter;  // none: the search lists every record
+    Mode mode = Mode::Resistance;
+    Limits resistanceLimits;  // ohms
+    Limits percentLimits;     // percent
+};
+
+class StatisticsWindow : public QWidget {
+    Q_OBJECT
+public:
+    StatisticsWindow(records::RecordStore& store, ui::MessageBoxes& boxes, ui::FileDialogs& dialogs);
+    ~StatisticsWindow() override;
+
+    // Shows the window on this scope, counted afresh.
+    void Open(const StatisticsChoices& choices, ScopeKind kind);
+    // The lines of "复制"; empty while closed.
+    QStringList Lines() const;
+    const LiveFigures* Live() const { return live_.get(); }
+
+    QComboBox* ScopeBox;
+    QComboBox* ModeBox;
+    QLineEdit* LowerEdit;
+    QLineEdit* UpperEdit;
+    QPushButton* CopyButton;
+    QPushButton* SaveButton;
+    PlotWidget* Plot;
+
+    void CopyClick();
+    void SaveClick();
+    // The shown text of a figure by its label ("记录数", "Cpk", …).
+    QString Shown(const QString& label) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    Scope CurrentScope() const;
+    Limits& ModeLimits();
+    void Follow();
+    void LimitsEdited();
+    void ShowLimits();
+    void Refresh();
+
+    records::RecordStore& store_;
+    ui::MessageBoxes& boxes_;
+    ui::FileDialogs& dialogs_;
+    StatisticsChoices choices_;
+    std::unique_ptr<LiveFigures> live_;
+    QMap<QString, QLabel*> values_;
+    QLabel* scopeLabel_;
+    QTimer* refresh_;
+    bool opening_ = false;
+};
+
+}  // namespace stats
