@@ -164,8 +164,11 @@ short ServerLink::Await(short events, const QDeadlineTimer& deadline)
             if (stalled) stalled(StallText());
         }
         if (deadline.hasExpired()) Stalled();
-        pollfd socket{PQsocket(conn_), events, 0};
-        if (socket.fd < 0) Failed();
+        const int fd = PQsocket(conn_);
+        if (fd < 0) Failed();
+        pollfd socket{};
+        socket.fd = fd;  // a SOCKET, unsigned, on Windows
+        socket.events = events;
         const int ready = poll(&socket, 1, kSliceMs);
         if (ready > 0) return socket.revents;
         if (ready < 0 && errno != EINTR) throw Failure{QString::fromLocal8Bit(std::strerror(errno))};

@@ -250,7 +250,8 @@ private slots:
             qScopeGuard([previous = qInstallMessageHandler(CaptureLog)] { qInstallMessageHandler(previous); });
         // Silence is reported early, and no wait gives up by itself before the stop.
         const archive::Timeouts patient{60000, 60000, 300};
-        auto forwarding = std::make_unique<archive::ArchiveThread>(Bench(), path, patient);
+        const archive::Config bench{server->Url() + QStringLiteral(" application_name=stalled"), QStringLiteral("s")};
+        auto forwarding = std::make_unique<archive::ArchiveThread>(bench, path, patient);
         forwarding->Follow(store);
         QTRY_VERIFY_WITH_TIMEOUT(TableMade() && Archived() == 10, 60000);
 
@@ -258,7 +259,7 @@ private slots:
         // accepted, nothing answers.
         QList<pid_t> stopped{pid_t(server->PostmasterPid())};
         for (const QStringList& row :
-             server->Query(QStringLiteral("SELECT pid FROM pg_stat_activity WHERE application_name = 'qmr4070'")))
+             server->Query(QStringLiteral("SELECT pid FROM pg_stat_activity WHERE application_name = 'stalled'")))
             stopped << pid_t(row.value(0).toInt());
         QCOMPARE(stopped.size(), 2);
         auto resume = [&] {
@@ -279,7 +280,7 @@ private slots:
         QVERIFY2(Status(path).contains(QStringLiteral("not yet sent: 20")), qPrintable(Status(path)));
 
         resume();
-        archive::ArchiveThread after(Bench(), path);
+        archive::ArchiveThread after(bench, path);
         QTRY_VERIFY_WITH_TIMEOUT(Archived() == 30, 60000);
         VerifyExactlyOnce(30);
     }
