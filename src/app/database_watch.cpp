@@ -12,6 +12,7 @@
 
 namespace {
 constexpr int kLookMs = 2000;
+constexpr int kSoonMs = 100;  // while waiting for the archive to let go
 
 // Beside a file that took the path: the records must not overwrite it.
 QString SidePath(const QString& path)
@@ -31,10 +32,12 @@ DatabaseWatch::DatabaseWatch(records::RecordStore& store, records::MeasurementRe
     timer_.start(kLookMs);
 }
 
-void DatabaseWatch::SetOtherHolder(std::function<void()> release, std::function<void(const QString&)> reopen)
+void DatabaseWatch::SetOtherHolder(std::function<void()> askToLetGo, std::function<bool()> letGo,
+                                   std::function<void(const QString&)> use)
 {
-    release_ = std::move(release);
-    reopen_ = std::move(reopen);
+    askToLetGo_ = std::move(askToLetGo);
+    letGo_ = std::move(letGo);
+    use_ = std::move(use);
 }
 
 void DatabaseWatch::Check()
@@ -44,6 +47,7 @@ void DatabaseWatch::Check()
         lostPath_ = store_.Path();
         target_ = QFileInfo::exists(lostPath_) ? SidePath(lostPath_) : lostPath_;
         copied_ = false;
+        asked_ = false;
         toldFailure_ = false;
         qCWarning(lcRecords).noquote() << QDir::toNativeSeparators(lostPath_)
                                        << "no longer names the open record file; writing it back to"
@@ -59,9 +63,10 @@ void DatabaseWatch::Check()
     }
 }
 
-// In steps that can each be tried again: copy beside the target, let the other
-// holders go, close the old file (its journal names are still the old ones, so nothing
-// of the new file is touched), move the copy into place and open it.
+// In steps that can each be tried again: copy beside the target; wait until the other
+// holder has let go of the old file; close it (SQLite then deletes its journal by name,
+// so this comes before anything is opened at the path); move the copy into place and
+// open it.
 void DatabaseWatch::WriteBack()
 {
     const QString copy = target_ + QStringLiteral(".writing");
@@ -70,11 +75,16 @@ void DatabaseWatch::WriteBack()
         store_.CopyTo(copy);
         copied_ = true;
     }
-    if (release_) release_();
+    if (askToLetGo_ && !std::exchange(asked_, true)) askToLetGo_();
+    if (letGo_ && !letGo_()) {
+        timer_.start(kSoonMs);
+        return;
+    }
     if (!QFileInfo::exists(target_) && !QFile::rename(copy, target_))
         throw PlatformError(QStringLiteral("%1: cannot be put in place").arg(QDir::toNativeSeparators(target_)));
     store_.Reopen(target_);
-    if (reopen_) reopen_(target_);
+    timer_.start(kLookMs);
+    if (use_) use_(target_);
     const QString lost = std::exchange(lostPath_, QString());
     recorder_.Release();
     qCInfo(lcRecords).noquote() << "records written back to" << QDir::toNativeSeparators(target_);

@@ -19,9 +19,10 @@ class DatabaseWatch : public QObject {
 public:
     DatabaseWatch(records::RecordStore& store, records::MeasurementRecorder& recorder, QObject* parent = nullptr);
 
-    // Other holders of the file (the archive forwarder): told to let go of the old file
-    // before it is closed, and where the records are from then on.
-    void SetOtherHolder(std::function<void()> release, std::function<void(const QString&)> reopen);
+    // Another holder of the file (the archive forwarder): asked to let go of the old file,
+    // which it has done once `letGo` says so, and told where the records are from then on.
+    void SetOtherHolder(std::function<void()> askToLetGo, std::function<bool()> letGo,
+                        std::function<void(const QString&)> use);
     // One look now (the timer looks every two seconds).
     void Check();
 
@@ -35,10 +36,12 @@ private:
     records::RecordStore& store_;
     records::MeasurementRecorder& recorder_;
     QTimer timer_;
-    std::function<void()> release_;
-    std::function<void(const QString&)> reopen_;
+    std::function<void()> askToLetGo_;
+    std::function<bool()> letGo_;
+    std::function<void(const QString&)> use_;
     QString lostPath_;  // set while a write-back is under way
     QString target_;    // where the records go
     bool copied_ = false;
+    bool asked_ = false;
     bool toldFailure_ = false;
 };

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <optional>
 
 namespace {
 
@@ -45,12 +46,17 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     ui::QtMessageBoxes boxes;
     try {
+        // Declared before the windows so it ends after them: the serial port is released
+        // before the archive thread is stopped, which may take up to 1.5 s.
+        std::optional<archive::ArchiveThread> archiving;
         WindowSet windows(boxes);
         QObject::connect(&windows.Login(), &TForm6::Closed, &application, &QApplication::quit, Qt::QueuedConnection);
         TerminationSignals termination;
         QObject::connect(&termination, &TerminationSignals::Requested, &windows.Login(), &QWidget::close);
-        archive::ArchiveThread archiving(archive::LoadConfig(), windows.Store().Path());
-        archiving.Follow(windows.Store());
+        archiving.emplace(archive::LoadConfig(), windows.Store().Path());
+        archiving->Follow(windows.Store());
+        windows.Watch().SetOtherHolder([&] { archiving->LetGoOfLocal(); }, [&] { return archiving->LetGo(); },
+                                       [&](const QString& path) { archiving->UseLocal(path); });
         windows.Login().show();
         return QApplication::exec();
     } catch (...) {

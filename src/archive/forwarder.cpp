@@ -4,24 +4,17 @@
 #include "reading_value.h"
 #include "record_store.h"
 
-#include <libpq-fe.h>
 #include <QAtomicInt>
-#include <QDateTime>
+#include <QDate>
 #include <QDeadlineTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QTimer>
 #include <QVariant>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <utility>
-
-#ifdef _WIN32
-#include <winsock2.h>
-#define poll WSAPoll
-#else
-#include <poll.h>
-#endif
 
 namespace archive {
 
@@ -31,7 +24,9 @@ constexpr int kBatch = 1000;
 constexpr int kGatherMs = 20;  // lets a burst of appends go in one transaction
 constexpr int kPollMs = 5000;  // also finds records no wake-up announced
 constexpr int kMaxBackoffMs = 60000;
-constexpr int kConnectSeconds = 10;
+constexpr int kLocalBusyMs = 100;        // one try at a file another connection is writing
+constexpr int kLocalPatienceMs = 10000;  // all the tries of one statement
+constexpr int kStopWaitMs = 1500;
 constexpr qint64 kSchemaLock = 0x514d5234303730;  // "QMR4070": one creator at a time
 
 const char kColumns[] = "source, local_id, bench, number, operator, date, symbol, reading, sort, taken_at, value";
@@ -55,10 +50,6 @@ const QStringList kServerColumns{QStringLiteral("source uuid"),
                                  QStringLiteral("taken_at timestamp with time zone"),
                                  QStringLiteral("value double precision"),
                                  QStringLiteral("archived_at timestamp with time zone")};
-
-struct Failure {
-    QString text;
-};
 
 QString NextConnectionName()
 {
@@ -99,25 +90,24 @@ QVariant TakenAt(const QVariant& ms)
     return QString::fromLatin1(text);
 }
 
-class Result {
-public:
-    explicit Result(PGresult* result) : result_(result) {}
-    ~Result() { PQclear(result_); }
-    Result(Result&& other) noexcept : result_(std::exchange(other.result_, nullptr)) {}
-    Result(const Result&) = delete;
-    Result& operator=(const Result&) = delete;
-    PGresult* get() const { return result_; }
-    ExecStatusType Status() const { return PQresultStatus(result_); }
-
-private:
-    PGresult* result_;
-};
+// SQLite's "busy" and "locked": another connection holds the lock for now.
+bool Busy(const QSqlError& error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == 5 || code == 6;
+}
 
 }  // namespace
 
-Forwarder::Forwarder(Config config, QString databasePath, QObject* parent)
-    : QObject(parent), config_(std::move(config)), path_(std::move(databasePath)), connection_(NextConnectionName())
+Forwarder::Forwarder(Config config, QString databasePath, Timeouts timeouts, QObject* parent)
+    : QObject(parent),
+      config_(std::move(config)),
+      path_(std::move(databasePath)),
+      connection_(NextConnectionName()),
+      server_(stop_, timeouts)
 {
+    server_.stalled = [this](const QString& text) { SetState(State::Failing, WithoutSecret(text, config_.url)); };
+    server_.answered = [this] { SetState(State::Connected, {}); };
 }
 
 Forwarder::~Forwarder()
@@ -129,13 +119,7 @@ Forwarder::~Forwarder()
     }
 }
 
-void Forwarder::Stop()
-{
-    stop_ = true;
-    QMutexLocker lock(&cancelMutex_);
-    char error[256];
-    if (cancel_) PQcancel(cancel_, error, sizeof error);
-}
+void Forwarder::Stop() { stop_ = true; }
 
 void Forwarder::Start()
 {
@@ -158,9 +142,32 @@ void Forwarder::Wake()
     if (gather_ && !retry_->isActive() && !gather_->isActive()) gather_->start();
 }
 
+// Both run between passes, on the forwarder's thread. The old file is closed before the
+// new one is opened at the path: SQLite deletes a file's journal by name when its last
+// connection closes, which must not hit the new file's.
+void Forwarder::LetGoOfLocal()
+{
+    if (QSqlDatabase::contains(connection_)) QSqlDatabase::database(connection_, false).close();
+    letGo_ = true;
+}
+
+void Forwarder::UseLocal(const QString& path)
+{
+    path_ = path;
+    if (QSqlDatabase::contains(connection_)) QSqlDatabase::database(connection_, false).setDatabaseName(path_);
+    letGo_ = false;
+    Wake();
+}
+
 void Forwarder::OnTimer()
 {
-    if (Pump()) {
+    const bool sent = Pump();
+    if (stop_ && abandoned_ && *abandoned_) {
+        // Left behind at the program's exit, which is tearing down what a return to Qt's
+        // event loop would touch: this thread waits for the process to end it.
+        for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+    if (sent) {
         backoffMs_ = 1000;
     } else if (!stop_) {
         retry_->start(backoffMs_);
@@ -170,9 +177,10 @@ void Forwarder::OnTimer()
 
 bool Forwarder::Pump()
 {
+    if (letGo_) return true;  // the file is being written anew
     try {
         OpenLocal();
-        if (!server_) Connect();
+        if (!server_.IsOpen()) Connect();
         int sent = 0;
         while (!stop_ && (sent = SendBatch()) > 0) {
             sentSinceBehind_ += sent;
@@ -195,142 +203,85 @@ void Forwarder::OpenLocal()
     if (!QSqlDatabase::contains(connection_)) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
         db.setDatabaseName(path_);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kLocalBusyMs));
     }
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    auto run = [&db](const QString& text) {
-        QSqlQuery query(db);
-        if (!query.exec(text)) throw Failure{QStringLiteral("%1: %2").arg(db.databaseName(), query.lastError().text())};
-        return query;
-    };
     if (!db.isOpen()) {
         if (!db.open()) throw Failure{QStringLiteral("%1: %2").arg(path_, db.lastError().text())};
-        for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA busy_timeout=3000"})
-            run(QString::fromLatin1(pragma));
-        run(QStringLiteral("CREATE TABLE IF NOT EXISTS archive_state (last_error TEXT)"));
+        RunLocal(QStringLiteral("PRAGMA journal_mode=WAL"));
+        RunLocal(QStringLiteral("PRAGMA synchronous=FULL"));
+        RunLocal(QStringLiteral("CREATE TABLE IF NOT EXISTS archive_state (last_error TEXT)"));
+        if (state_ != State::Idle) WriteState();  // a file written anew learns where things stand
     }
-    QSqlQuery source = run(QStringLiteral("SELECT uuid, archived_id FROM source"));
+    QSqlQuery source = RunLocal(QStringLiteral("SELECT uuid, archived_id FROM source"));
     if (!source.next()) throw Failure{QStringLiteral("%1: the file has no source identity").arg(path_)};
     source_ = source.value(0).toString();
     mark_ = source.value(1).toLongLong();
 }
 
+// While another connection writes the file, tried again in short attempts, so a stop is
+// noticed between them.
+QSqlQuery Forwarder::RunLocal(const QString& statement, const QVariantList& values)
+{
+    const QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    const QDeadlineTimer patience(kLocalPatienceMs);
+    for (;;) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (query.prepare(statement)) {
+            for (const QVariant& value : values) query.addBindValue(value);
+            if (query.exec()) return query;
+        }
+        if (!Busy(query.lastError()) || stop_ || patience.hasExpired())
+            throw Failure{QStringLiteral("%1: %2").arg(path_, query.lastError().text())};
+    }
+}
+
 void Forwarder::Connect()
 {
-    const QByteArray url = config_.url.toUtf8();
-    const char* keys[] = {"fallback_application_name", "dbname", nullptr};
-    const char* values[] = {"qmr4070", url.constData(), nullptr};
-    server_ = PQconnectStartParams(keys, values, 1);
-    if (!server_) throw Failure{QStringLiteral("out of memory")};
-    // Polled in short steps, so Stop ends a connection attempt promptly.
-    QDeadlineTimer deadline(kConnectSeconds * 1000);
-    PostgresPollingStatusType status = PGRES_POLLING_WRITING;
-    while (PQstatus(server_) != CONNECTION_BAD && status != PGRES_POLLING_OK && status != PGRES_POLLING_FAILED) {
-        if (stop_ || deadline.hasExpired()) {
-            Disconnect();
-            throw Failure{stop_ ? QStringLiteral("stopped") : QStringLiteral("timeout expired")};
-        }
-        pollfd socket{PQsocket(server_), short(status == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-        if (poll(&socket, 1, 100) != 0) status = PQconnectPoll(server_);
-    }
-    if (PQstatus(server_) != CONNECTION_OK) {
-        const QString text = QString::fromUtf8(PQerrorMessage(server_)).trimmed();
-        Disconnect();
-        throw Failure{text};
-    }
-    PQsetClientEncoding(server_, "UTF8");
-    {
-        QMutexLocker lock(&cancelMutex_);
-        cancel_ = PQgetCancel(server_);
-    }
+    server_.Open(config_.url);
     CheckServerTable();
     SetState(State::Connected, {});
     behind_ = true;
 }
 
-void Forwarder::Disconnect()
-{
-    {
-        QMutexLocker lock(&cancelMutex_);
-        if (cancel_) PQfreeCancel(cancel_);
-        cancel_ = nullptr;
-    }
-    if (server_) PQfinish(server_);
-    server_ = nullptr;
-}
-
-namespace {
-
-Result Exec(pg_conn* server, const char* statement, ExecStatusType expected = PGRES_COMMAND_OK)
-{
-    Result result(PQexec(server, statement));
-    if (result.Status() != expected) throw Failure{QString::fromUtf8(PQerrorMessage(server)).trimmed()};
-    return result;
-}
-
-// COPY of the rows into the table: false when a row's key is there already, and the
-// transaction is then aborted.
-bool CopyInto(pg_conn* server, const char* table, const QByteArray& rows)
-{
-    Exec(server, QByteArray("COPY ") + table + " (" + kColumns + ") FROM STDIN", PGRES_COPY_IN);
-    if (PQputCopyData(server, rows.constData(), int(rows.size())) != 1 || PQputCopyEnd(server, nullptr) != 1)
-        throw Failure{QString::fromUtf8(PQerrorMessage(server)).trimmed()};
-    bool duplicate = false;
-    {
-        Result copied(PQgetResult(server));
-        if (copied.Status() != PGRES_COMMAND_OK) {
-            const char* state = PQresultErrorField(copied.get(), PG_DIAG_SQLSTATE);
-            duplicate = state && QByteArrayView(state) == "23505";  // unique_violation
-            if (!duplicate) throw Failure{QString::fromUtf8(PQerrorMessage(server)).trimmed()};
-        }
-    }
-    while (PGresult* rest = PQgetResult(server)) PQclear(rest);
-    return !duplicate;
-}
-
-}  // namespace
+void Forwarder::Disconnect() { server_.Close(); }
 
 // Creates the table when missing, under a lock so benches starting together do not
 // race on it; a table of that name with other columns is someone else's and stays so.
 void Forwarder::CheckServerTable()
 {
-    Exec(server_, "BEGIN");
-    Exec(server_, QByteArray("SELECT pg_advisory_xact_lock(" + QByteArray::number(kSchemaLock) + ")").constData(),
-         PGRES_TUPLES_OK);
-    Result columns = Exec(server_,
-                          "SELECT attname || ' ' || format_type(atttypid, atttypmod) FROM pg_attribute "
-                          "WHERE attrelid = to_regclass('qmr4070_records') AND attnum > 0 AND NOT attisdropped "
-                          "ORDER BY attnum",
-                          PGRES_TUPLES_OK);
+    server_.Exec("BEGIN");
+    server_.Exec("SELECT pg_advisory_xact_lock(" + QByteArray::number(kSchemaLock) + ")");
+    const QList<QStringList> columns = server_.Exec(
+        "SELECT attname || ' ' || format_type(atttypid, atttypmod) FROM pg_attribute "
+        "WHERE attrelid = to_regclass('qmr4070_records') AND attnum > 0 AND NOT attisdropped "
+        "ORDER BY attnum");
     QStringList found;
-    for (int row = 0; row < PQntuples(columns.get()); ++row)
-        found << QString::fromUtf8(PQgetvalue(columns.get(), row, 0));
+    for (const QStringList& row : columns) found << row.value(0);
     if (found.isEmpty()) {
-        Exec(server_, kCreateTable);
+        server_.Exec(kCreateTable);
         qCInfo(lcArchive) << "archive table qmr4070_records created";
     }
-    Exec(server_, "COMMIT");
+    server_.Exec("COMMIT");
     if (!found.isEmpty() && found != kServerColumns) {
         Disconnect();
         throw Failure{QStringLiteral("the server's table qmr4070_records has other columns (%1); nothing is written "
                                      "to it")
                           .arg(found.join(QStringLiteral(", ")))};
     }
-    Exec(server_, "CREATE TEMP TABLE qmr4070_incoming (LIKE qmr4070_records INCLUDING DEFAULTS) ON COMMIT DELETE ROWS");
+    server_.Exec("CREATE TEMP TABLE qmr4070_incoming (LIKE qmr4070_records INCLUDING DEFAULTS) ON COMMIT DELETE ROWS");
 }
 
-int Forwarder::SendBatch()
+// The rows above the mark in COPY's text format; the local read is over before the
+// server is asked anything, so a slow server never holds the file's snapshot.
+QByteArray Forwarder::ReadBatch(int& rows, qint64& last)
 {
-    QSqlQuery read(QSqlDatabase::database(connection_, false));
-    read.setForwardOnly(true);
-    read.prepare(QStringLiteral(
-        R"(SELECT id, "编号", "工号", "日期", "符号", "测试数据", "分选结果", taken_at FROM data WHERE id > ? ORDER BY id LIMIT ?)"));
-    read.addBindValue(mark_);
-    read.addBindValue(kBatch);
-    if (!read.exec()) throw Failure{QStringLiteral("%1: %2").arg(path_, read.lastError().text())};
+    QSqlQuery read = RunLocal(
+        QStringLiteral(
+            R"(SELECT id, "编号", "工号", "日期", "符号", "测试数据", "分选结果", taken_at FROM data WHERE id > ? ORDER BY id LIMIT ?)"),
+        {mark_, kBatch});
     QByteArray copy;
-    int rows = 0;
-    qint64 last = mark_;
     while (read.next()) {
         last = read.value(0).toLongLong();
         const std::optional<double> value = records::ReadingValue(read.value(5).toString());
@@ -352,26 +303,31 @@ int Forwarder::SendBatch()
         copy += '\n';
         ++rows;
     }
+    return copy;
+}
+
+int Forwarder::SendBatch()
+{
+    int rows = 0;
+    qint64 last = mark_;
+    const QByteArray copy = ReadBatch(rows, last);
     if (rows == 0) return 0;
 
     // Straight into the table; only when some of the rows are there already (a crash
     // between the server's commit and the mark) through the table that skips them.
-    Exec(server_, "BEGIN");
-    if (!CopyInto(server_, "qmr4070_records", copy)) {
-        Exec(server_, "ROLLBACK");
-        Exec(server_, "BEGIN");
-        if (!CopyInto(server_, "qmr4070_incoming", copy))
-            throw Failure{QString::fromUtf8(PQerrorMessage(server_)).trimmed()};
-        Exec(server_, QByteArray("INSERT INTO qmr4070_records (") + kColumns + ") SELECT " + kColumns +
-                          " FROM qmr4070_incoming ON CONFLICT (source, local_id) DO NOTHING");
+    const QByteArray columns = QByteArray(" (") + kColumns + ") FROM STDIN";
+    server_.Exec("BEGIN");
+    if (!server_.Copy("COPY qmr4070_records" + columns, copy)) {
+        server_.Exec("ROLLBACK");
+        server_.Exec("BEGIN");
+        if (!server_.Copy("COPY qmr4070_incoming" + columns, copy))
+            throw Failure{QStringLiteral("a batch holds the same record twice")};
+        server_.Exec(QByteArray("INSERT INTO qmr4070_records (") + kColumns + ") SELECT " + kColumns +
+                     " FROM qmr4070_incoming ON CONFLICT (source, local_id) DO NOTHING");
     }
-    Exec(server_, "COMMIT");
+    server_.Exec("COMMIT");
 
-    QSqlQuery mark(QSqlDatabase::database(connection_, false));
-    mark.prepare(QStringLiteral("UPDATE source SET archived_id = ? WHERE archived_id < ?"));
-    mark.addBindValue(last);
-    mark.addBindValue(last);
-    if (!mark.exec()) throw Failure{QStringLiteral("%1: %2").arg(path_, mark.lastError().text())};
+    RunLocal(QStringLiteral("UPDATE source SET archived_id = ? WHERE archived_id < ?"), {last, last});
     mark_ = last;
     return rows;
 }
@@ -380,7 +336,7 @@ void Forwarder::Fail(const QString& text)
 {
     // Any half-done server transaction dies with the connection.
     Disconnect();
-    if (stop_) return;  // cancelled on the way out: no fault of the server's
+    if (stop_) return;  // stopped on the way out: no fault of the server's
     SetState(State::Failing, WithoutSecret(text, config_.url));
 }
 
@@ -393,36 +349,67 @@ void Forwarder::SetState(State state, const QString& error)
         qCWarning(lcArchive).noquote() << "archive server lost:" << error;
     state_ = state;
     error_ = error;
-    QSqlQuery record(QSqlDatabase::database(connection_, false));
-    record.exec(QStringLiteral("DELETE FROM archive_state"));
-    record.prepare(QStringLiteral("INSERT INTO archive_state (last_error) VALUES (?)"));
-    record.addBindValue(error.isEmpty() ? QVariant() : QVariant(error));
-    record.exec();
+    WriteState();
 }
 
-ArchiveThread::ArchiveThread(const Config& config, const QString& databasePath)
+// Kept in the file for --archive-status; the log has the line already should the file
+// refuse it.
+void Forwarder::WriteState()
+{
+    try {
+        RunLocal(QStringLiteral("DELETE FROM archive_state"));
+        RunLocal(QStringLiteral("INSERT INTO archive_state (last_error) VALUES (?)"),
+                 {error_.isEmpty() ? QVariant() : QVariant(error_)});
+    } catch (const Failure&) {
+    }
+}
+
+ArchiveThread::ArchiveThread(const Config& config, const QString& databasePath, Timeouts timeouts)
 {
     if (!config.Enabled()) return;
-    worker_ = new Forwarder(config, databasePath);
-    worker_->moveToThread(&thread_);
-    QObject::connect(&thread_, &QThread::started, worker_, &Forwarder::Start);
+    thread_ = std::make_unique<QThread>();
+    abandoned_ = std::make_shared<std::atomic<bool>>(false);
+    worker_ = new Forwarder(config, databasePath, timeouts);
+    worker_->ParkWhen(abandoned_);
+    worker_->moveToThread(thread_.get());
+    QObject::connect(thread_.get(), &QThread::started, worker_, &Forwarder::Start);
     // Deleted on its own thread, where its connections were made.
-    QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    thread_.setObjectName(QStringLiteral("archive"));
-    thread_.start(QThread::LowPriority);
+    QObject::connect(thread_.get(), &QThread::finished, worker_, &QObject::deleteLater);
+    thread_->setObjectName(QStringLiteral("archive"));
+    thread_->start(QThread::LowPriority);
 }
 
 ArchiveThread::~ArchiveThread()
 {
     if (!worker_) return;
     worker_->Stop();
-    thread_.quit();
-    thread_.wait();
+    thread_->quit();
+    if (thread_->wait(QDeadlineTimer(kStopWaitMs))) return;
+    // Still inside a call no stop reaches (a host name being resolved, say). Destroying a
+    // running QThread aborts the program, and terminate() could end it holding a lock the
+    // exit needs; so the thread and its forwarder are left to the process's end, the
+    // forwarder parking as soon as its call returns. Nothing is lost: the server rolls back
+    // a transaction whose connection dies, and the mark only follows the server's commit.
+    *abandoned_ = true;
+    qCWarning(lcArchive) << "archive thread still busy at exit: left to end with the program";
+    (void)thread_.release();
 }
 
 void ArchiveThread::Follow(const records::RecordStore& store)
 {
     if (worker_) QObject::connect(&store, &records::RecordStore::Appended, worker_, &Forwarder::Wake);
+}
+
+void ArchiveThread::LetGoOfLocal()
+{
+    if (worker_) QMetaObject::invokeMethod(worker_, &Forwarder::LetGoOfLocal, Qt::QueuedConnection);
+}
+
+bool ArchiveThread::LetGo() const { return !worker_ || worker_->LetGo(); }
+
+void ArchiveThread::UseLocal(const QString& path)
+{
+    if (worker_) QMetaObject::invokeMethod(worker_, [worker = worker_, path] { worker->UseLocal(path); });
 }
 
 }  // namespace archive

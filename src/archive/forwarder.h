@@ -5,15 +5,16 @@
 // commit and the mark never duplicates a record.
 
 #include "archive_config.h"
+#include "server_link.h"
 
-#include <QMutex>
 #include <QObject>
+#include <QSqlQuery>
 #include <QThread>
+#include <QVariantList>
 #include <atomic>
+#include <memory>
 
 class QTimer;
-struct pg_conn;
-struct pg_cancel;
 
 namespace records {
 class RecordStore;
@@ -24,30 +25,44 @@ namespace archive {
 class Forwarder : public QObject {
     Q_OBJECT
 public:
-    Forwarder(Config config, QString databasePath, QObject* parent = nullptr);
+    Forwarder(Config config, QString databasePath, Timeouts timeouts = {}, QObject* parent = nullptr);
     ~Forwarder() override;
 
     // One pass on the calling thread: connects when needed and sends every record above
     // the mark. False after a failure (logged and kept for the status).
     bool Pump();
-    // From any thread: a running statement is cancelled and Pump returns soon.
+    // From any thread: a pass under way ends within a fraction of a second.
     void Stop();
+    // Once set (after Stop), the forwarder touches nothing shared again: a pass that
+    // ends parks its thread for good (see ArchiveThread's destructor).
+    void ParkWhen(std::shared_ptr<const std::atomic<bool>> abandoned) { abandoned_ = std::move(abandoned); }
 
 public slots:
     // Starts the timers; call on the thread the forwarder lives in.
     void Start();
     // A record was committed: send soon.
     void Wake();
+    // The record file is being written anew: the connection to it is closed and none is
+    // opened (which would make an empty file at its path) until UseLocal names the file.
+    void LetGoOfLocal();
+    void UseLocal(const QString& path);
+
+public:
+    // From any thread: true once the forwarder holds no connection to the file.
+    bool LetGo() const { return letGo_; }
 
 private:
     enum class State { Idle, Connected, Failing };
     void OpenLocal();
+    QSqlQuery RunLocal(const QString& statement, const QVariantList& values = {});
     void Connect();
     void Disconnect();
     void CheckServerTable();
+    QByteArray ReadBatch(int& rows, qint64& last);
     int SendBatch();
     void Fail(const QString& text);
     void SetState(State state, const QString& error);
+    void WriteState();
     void OnTimer();
 
     Config config_;
@@ -55,10 +70,10 @@ private:
     QString connection_;
     QString source_;
     qint64 mark_ = 0;
-    pg_conn* server_ = nullptr;
-    QMutex cancelMutex_;
-    pg_cancel* cancel_ = nullptr;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> letGo_{false};
+    std::shared_ptr<const std::atomic<bool>> abandoned_;
+    ServerLink server_;
     State state_ = State::Idle;
     QString error_;
     bool behind_ = true;
@@ -72,7 +87,8 @@ private:
 // the configuration names no server.
 class ArchiveThread {
 public:
-    ArchiveThread(const Config& config, const QString& databasePath);
+    ArchiveThread(const Config& config, const QString& databasePath, Timeouts timeouts = {});
+    // Stops the forwarder and waits for it at most 1.5 s, whatever the server does.
     ~ArchiveThread();
     ArchiveThread(const ArchiveThread&) = delete;
     ArchiveThread& operator=(const ArchiveThread&) = delete;
@@ -80,10 +96,16 @@ public:
     bool Running() const { return worker_ != nullptr; }
     // Each committed append wakes the forwarder.
     void Follow(const records::RecordStore& store);
+    // From the owner's thread, while the record file is written anew: the forwarder lets
+    // go of the old file (LetGo says when it has), then takes up the file at `path`.
+    void LetGoOfLocal();
+    bool LetGo() const;
+    void UseLocal(const QString& path);
 
 private:
-    QThread thread_;
+    std::unique_ptr<QThread> thread_;
     Forwarder* worker_ = nullptr;
+    std::shared_ptr<std::atomic<bool>> abandoned_;
 };
 
 }  // namespace archive

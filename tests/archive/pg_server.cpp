@@ -83,6 +83,13 @@ QString PgServer::Url(const QString& role) const
     return QStringLiteral("host=%1 port=5432 dbname=postgres user=%2").arg(dir_.path(), role);
 }
 
+qint64 PgServer::PostmasterPid() const
+{
+    QFile pidFile(dir_.filePath(QStringLiteral("data/postmaster.pid")));
+    if (!pidFile.open(QIODevice::ReadOnly)) throw std::runtime_error("the server is not running");
+    return pidFile.readLine().trimmed().toLongLong();
+}
+
 QList<QStringList> PgServer::Query(const QString& statement) const
 {
     PGconn* conn = PQconnectdb(Url().toUtf8().constData());

@@ -27,6 +27,8 @@ public:
     // std::runtime_error with the server's text on failure.
     QList<QStringList> Query(const QString& statement) const;
     qint64 Count(const QString& statement) const { return Query(statement).value(0).value(0).toLongLong(); }
+    // The server's main process, which accepts the connections.
+    qint64 PostmasterPid() const;
 
 private:
     void Run(const QStringList& command) const;

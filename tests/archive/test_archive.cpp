@@ -8,8 +8,12 @@
 #include "reading_value.h"
 #include "record_store.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -17,15 +21,21 @@
 #include <QTextStream>
 #include <csignal>
 #include <memory>
+#include <utility>
 
 using testing_support::EnvironmentGuard;
 using testing_support::PgServer;
 
 namespace {
 
+QMutex logMutex;  // the forwarder's thread logs too
 QStringList logLines;
 
-void CaptureLog(QtMsgType, const QMessageLogContext&, const QString& text) { logLines << text; }
+void CaptureLog(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    QMutexLocker lock(&logMutex);
+    logLines << text;
+}
 
 records::NewRecord Reading(int number, const QString& reading, const QString& operatorNumber = QStringLiteral("A7"))
 {
@@ -49,6 +59,18 @@ class TestArchive : public QObject {
     qint64 Archived(const QString& where = QStringLiteral("true")) const
     {
         return server->Count(QStringLiteral("SELECT count(*) FROM qmr4070_records WHERE ") + where);
+    }
+    bool TableMade() const
+    {
+        return server->Count(QStringLiteral("SELECT count(*) FROM pg_tables WHERE tablename = 'qmr4070_records'")) == 1;
+    }
+    QString Status(const QString& path) const
+    {
+        EnvironmentGuard url("QMR4070_ARCHIVE", server->Url().toUtf8());
+        QString text;
+        QTextStream out(&text);
+        archive::PrintStatus(out, path);
+        return text;
     }
     void Fill(records::RecordStore& store, int count)
     {
@@ -216,6 +238,71 @@ private slots:
         archive::Forwarder forwarder(Bench(QStringLiteral("bench-k")), path);
         QVERIFY(forwarder.Pump());
         VerifyExactlyOnce(20000);
+    }
+
+    void stalledServerHoldsNeitherTheStopNorTheRecords()
+    {
+        const QString path = File(QStringLiteral("stalled.db"));
+        records::RecordStore store(path);
+        Fill(store, 10);
+        logLines.clear();
+        const auto restoreLog =
+            qScopeGuard([previous = qInstallMessageHandler(CaptureLog)] { qInstallMessageHandler(previous); });
+        // Silence is reported early, and no wait gives up by itself before the stop.
+        const archive::Timeouts patient{60000, 60000, 300};
+        const archive::Config bench{server->Url() + QStringLiteral(" application_name=stalled"), QStringLiteral("s")};
+        auto forwarding = std::make_unique<archive::ArchiveThread>(bench, path, patient);
+        forwarding->Follow(store);
+        QTRY_VERIFY_WITH_TIMEOUT(TableMade() && Archived() == 10, 60000);
+
+        // The server process and the forwarder's backend stop: a connection is still
+        // accepted, nothing answers.
+        QList<pid_t> stopped{pid_t(server->PostmasterPid())};
+        for (const QStringList& row :
+             server->Query(QStringLiteral("SELECT pid FROM pg_stat_activity WHERE application_name = 'stalled'")))
+            stopped << pid_t(row.value(0).toInt());
+        QCOMPARE(stopped.size(), 2);
+        auto resume = [&] {
+            for (pid_t pid : std::exchange(stopped, {})) ::kill(pid, SIGCONT);
+        };
+        const auto resumeOnFailure = qScopeGuard(resume);
+        for (pid_t pid : stopped) QCOMPARE(::kill(pid, SIGSTOP), 0);
+        Fill(store, 20);
+        QTRY_VERIFY_WITH_TIMEOUT(Status(path).contains(QStringLiteral("no answer from the server since")), 10000);
+
+        QElapsedTimer stopping;
+        stopping.start();
+        forwarding.reset();
+        QVERIFY2(stopping.elapsed() < 2000, qPrintable(QString::number(stopping.elapsed())));
+        // Stopped, not left behind; the stall logged once.
+        QVERIFY2(logLines.filter(QStringLiteral("still busy")).isEmpty(), qPrintable(logLines.join(u'\n')));
+        QCOMPARE(logLines.filter(QStringLiteral("no answer from the server since")).size(), 1);
+        QVERIFY2(Status(path).contains(QStringLiteral("not yet sent: 20")), qPrintable(Status(path)));
+
+        resume();
+        archive::ArchiveThread after(bench, path);
+        QTRY_VERIFY_WITH_TIMEOUT(Archived() == 30, 60000);
+        VerifyExactlyOnce(30);
+    }
+
+    void fileWrittenAnewIsReopened()
+    {
+        const QString path = File(QStringLiteral("anew.db"));
+        {
+            records::RecordStore first(path);
+            Fill(first, 5);
+        }
+        archive::ArchiveThread forwarding(Bench(), path);
+        QTRY_VERIFY_WITH_TIMEOUT(TableMade() && Archived() == 5, 60000);
+        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(path + suffix);
+        forwarding.LetGoOfLocal();
+        QTRY_VERIFY(forwarding.LetGo());
+        QVERIFY(!QFile::exists(path));  // nothing made at the path meanwhile
+        records::RecordStore second(path);
+        Fill(second, 7);
+        forwarding.UseLocal(path);
+        QTRY_VERIFY_WITH_TIMEOUT(Archived() == 12, 60000);
     }
 
     void markBehindServerSkipsWhatIsThere()
