@@ -4,7 +4,7 @@
 // Usage: bench_records [FILLED_DB]  (a copy of FILLED_DB is used; without one, the fill
 // tool's way of writing is repeated here: qmr4070-fill --db FILE 1000000)
 
-#include "bench_support.h"
+#include "bench_program.h"
 #include "login_window.h"
 #include "main_window.h"
 #include "message_boxes.h"
@@ -56,41 +56,8 @@ double RawInsertRate(const QString& path, int inserts)
     return rate;
 }
 
-QByteArray Frame(int i)
-{
-    const char digits[] = {char(1 + i % 9), 0, 0x2E, char(i % 10), char(i / 10 % 10), 0};
-    QByteArray frame("\xAB", 1);
-    frame.append(digits, 6);
-    frame.append("\xA0\xB1\x00\xAF", 4);
-    return frame;
-}
-
-struct Program {
-    int master = -1, slave = -1;
-    SilentBoxes boxes;
-    std::unique_ptr<WindowSet> windows;
-
-    explicit Program(const QString& database)
-    {
-        char name[256] = {};
-        openpty(&master, &slave, name, nullptr, nullptr);
-        fcntl(master, F_SETFL, O_NONBLOCK);
-        qputenv("QMR4070_PORT", name);
-        qputenv("QMR4070_DB", database.toLocal8Bit());
-        windows = std::make_unique<WindowSet>(boxes);
-    }
-    ~Program()
-    {
-        windows.reset();
-        close(slave);
-        close(master);
-    }
-    TForm1& Main() { return windows->Main(); }
-    void Drain()
-    {
-        char drain[4096];
-        while (::read(master, drain, sizeof drain) > 0) {}
-    }
+struct Program : BenchProgram {
+    using BenchProgram::BenchProgram;
     void ShowMain()
     {
         Main().show();

@@ -4,7 +4,7 @@
 // "清空" in the same three states.
 // Usage: bench_search FILLED_DB  (from qmr4070-fill --db FILE 1000000: 1,000 a day)
 
-#include "bench_support.h"
+#include "bench_program.h"
 #include "login_window.h"
 #include "main_window.h"
 #include "message_boxes.h"
@@ -32,15 +32,6 @@
 
 namespace {
 
-QByteArray Frame(int i)
-{
-    const char digits[] = {char(1 + i % 9), 0, 0x2E, char(i % 10), char(i / 10 % 10), 0};
-    QByteArray frame("\xAB", 1);
-    frame.append(digits, 6);
-    frame.append("\xA0\xB1\x00\xAF", 4);
-    return frame;
-}
-
 enum class State { NoResult, StartUpResult, TodayResult };
 const char* Name(State state)
 {
@@ -49,29 +40,12 @@ const char* Name(State state)
                                            : "today's result";
 }
 
-struct Program {
-    int master = -1, slave = -1;
-    SilentBoxes boxes;
-    std::unique_ptr<WindowSet> windows;
-
-    explicit Program(const QString& database)
+struct Program : BenchProgram {
+    explicit Program(const QString& database) : BenchProgram(database)
     {
-        char name[256] = {};
-        openpty(&master, &slave, name, nullptr, nullptr);
-        fcntl(master, F_SETFL, O_NONBLOCK);
-        qputenv("QMR4070_PORT", name);
-        qputenv("QMR4070_DB", database.toLocal8Bit());
-        windows = std::make_unique<WindowSet>(boxes);
         Main().show();
         QApplication::processEvents();
     }
-    ~Program()
-    {
-        windows.reset();
-        close(slave);
-        close(master);
-    }
-    TForm1& Main() { return windows->Main(); }
     TForm4& Results() { return windows->SearchResults(); }
     void Enter(State state)
     {

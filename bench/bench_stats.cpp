@@ -5,7 +5,7 @@
 // the number column.
 // Usage: bench_stats FILLED_DB  (from qmr4070-fill --db FILE 1000000)
 
-#include "bench_support.h"
+#include "bench_program.h"
 #include "login_window.h"
 #include "main_window.h"
 #include "plot_widget.h"
@@ -63,39 +63,13 @@ double ReportMs(const QString& db, const QStringList& arguments)
     return ms;
 }
 
-QByteArray Frame(int i)
-{
-    const char digits[] = {char(1 + i % 9), 0, 0x2E, char(i % 10), char(i / 10 % 10), 0};
-    QByteArray frame("\xAB", 1);
-    frame.append(digits, 6);
-    frame.append("\xA0\xB1\x00\xAF", 4);
-    return frame;
-}
-
-struct Program {
-    int master = -1, slave = -1;
-    SilentBoxes boxes;
-    std::unique_ptr<WindowSet> windows;
-
-    explicit Program(const QString& database)
+struct Program : BenchProgram {
+    explicit Program(const QString& database) : BenchProgram(database)
     {
-        char name[256] = {};
-        openpty(&master, &slave, name, nullptr, nullptr);
-        fcntl(master, F_SETFL, O_NONBLOCK);
-        qputenv("QMR4070_PORT", name);
-        qputenv("QMR4070_DB", database.toLocal8Bit());
-        windows = std::make_unique<WindowSet>(boxes);
         Main().show();
         Main().RadioGroup7->SetItemIndex(0);
         QApplication::processEvents();
     }
-    ~Program()
-    {
-        windows.reset();
-        close(slave);
-        close(master);
-    }
-    TForm1& Main() { return windows->Main(); }
     // Reports through the line until the table holds the last one's record.
     double RecordRate(int frames)
     {
@@ -105,7 +79,6 @@ struct Program {
         QElapsedTimer timer;
         timer.start();
         qsizetype at = 0;
-        char drain[4096];
         while (Main().Table1->RecordCount() < target) {
             if (at < stream.size()) {
                 const qsizetype n =
@@ -113,7 +86,7 @@ struct Program {
                 if (n > 0) at += n;
             }
             QApplication::processEvents();
-            while (::read(master, drain, sizeof drain) > 0) {}
+            Drain();
         }
         QApplication::processEvents();  // the window's pending redraw belongs to the run
         return frames / (Ms(timer) / 1000);
