@@ -8,7 +8,10 @@
 #include "window_set.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTextStream>
+#include <QTranslator>
 
 int main(int argc, char** argv)
 {
@@ -20,6 +23,15 @@ int main(int argc, char** argv)
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QMR4070"));
+    // Qt's own texts (standard buttons, edit menus, serial port errors) in Chinese like
+    // the windows; where the translations are not installed they stay English.
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    QTranslator baseTexts, serialTexts;
+    if (baseTexts.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"), translations))
+        QApplication::installTranslator(&baseTexts);
+    if (serialTexts.load(chinese, QStringLiteral("qtserialport"), QStringLiteral("_"), translations))
+        QApplication::installTranslator(&serialTexts);
     // The login window is the main form: the program ends when it closes, not when
     // the last visible window goes (the login hides itself once the operator is in).
     QApplication::setQuitOnLastWindowClosed(false);
