@@ -73,12 +73,13 @@ set(CPACK_NSIS_MUI_ICON "${qmr_icon}")
 set(CPACK_NSIS_MUI_UNIICON "${qmr_icon}")
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
-# Unicode for the Chinese names; the version in the installer's file properties.
-set(CPACK_NSIS_DEFINES "Unicode true
+# A 64-bit installer for the 64-bit program (it runs where the program can; Unicode for the
+# Chinese names); the version in the installer's file properties.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode
 VIProductVersion ${PROJECT_VERSION}.0
-VIAddVersionKey ProductName \"${qmr_display_name}\"
+VIAddVersionKey ProductName '${qmr_display_name}'
 VIAddVersionKey ProductVersion ${PROJECT_VERSION}
 VIAddVersionKey FileVersion ${PROJECT_VERSION}
-VIAddVersionKey FileDescription \"${qmr_display_name} ${PROJECT_VERSION} 安装程序\"
+VIAddVersionKey FileDescription '${qmr_display_name} ${PROJECT_VERSION} 安装程序'
 VIAddVersionKey LegalCopyright QMR4070")
 include(CPack)
