@@ -8,7 +8,9 @@ set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_AR x86_64-w64-mingw32-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB x86_64-w64-mingw32-ranlib CACHE FILEPATH "")
 
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+# Libraries and headers for Windows: MinGW's own and, for the program, the prefix of the
+# dependencies that scripts/windows passes in QMR4070_WINDOWS_PREFIX.
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${QMR4070_WINDOWS_PREFIX})
 # Programs run on this machine; libraries and headers come from the Windows side only.
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
