@@ -17,6 +17,8 @@ set(CPACK_STRIP_FILES ON)
 
 if(UNIX AND NOT APPLE)
   include(${CMAKE_CURRENT_LIST_DIR}/linux/deb.cmake)
+elseif(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows/installer.cmake)
 endif()
 
 include(CPack)

@@ -7,6 +7,7 @@
 #include "record_store.h"
 #include "record_table.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -117,7 +118,8 @@ private slots:
                 RecordStore store(path);
                 QFAIL("opened a file that is not ours");
             } catch (const PlatformError& e) {
-                QVERIFY2(e.Text().startsWith(path + ": " + error), qPrintable(e.Text()));
+                // The error names the file as the operator sees it, in the platform's separators.
+                QVERIFY2(e.Text().startsWith(QDir::toNativeSeparators(path) + ": " + error), qPrintable(e.Text()));
             }
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
