@@ -167,7 +167,7 @@ short ServerLink::Await(short events, const QDeadlineTimer& deadline)
         const int fd = PQsocket(conn_);
         if (fd < 0) Failed();
         pollfd socket{};
-        socket.fd = fd;  // a SOCKET, unsigned, on Windows
+        socket.fd = static_cast<decltype(socket.fd)>(fd);  // a SOCKET, unsigned, on Windows
         socket.events = events;
         const int ready = poll(&socket, 1, kSliceMs);
         if (ready > 0) return socket.revents;
