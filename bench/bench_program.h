@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QByteArray>
+#include <algorithm>
 #include <memory>
 
 // A measurement report whose reading changes with i.
@@ -47,6 +48,13 @@ struct BenchProgram {
     BenchProgram& operator=(const BenchProgram&) = delete;
 
     TForm1& Main() { return windows->Main(); }
+    // Writes the next piece of `stream` from `at` on, as a serial line delivers it.
+    void WriteSome(const QByteArray& stream, qsizetype& at)
+    {
+        if (at >= stream.size()) return;
+        const qsizetype n = ::write(master, stream.constData() + at, std::min<qsizetype>(110, stream.size() - at));
+        if (n > 0) at += n;
+    }
     // What the program sent back, thrown away so the line never fills.
     void Drain()
     {

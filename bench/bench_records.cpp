@@ -74,11 +74,7 @@ struct Program : BenchProgram {
         timer.start();
         qsizetype at = 0;
         while (Main().RecordGrid1->Model().rowCount() < target) {
-            if (at < stream.size()) {
-                const qsizetype n =
-                    ::write(master, stream.constData() + at, std::min<qsizetype>(110, stream.size() - at));
-                if (n > 0) at += n;
-            }
+            WriteSome(stream, at);
             QApplication::processEvents();
             Drain();
             if (at >= stream.size() && Main().Table1->RecordCount() >= target) Main().RecordGrid1->Model().Flush();

@@ -85,11 +85,7 @@ struct Program : BenchProgram {
         timer.start();
         qsizetype at = 0;
         while (model.rowCount() < target) {
-            if (at < stream.size()) {
-                const qsizetype n =
-                    ::write(master, stream.constData() + at, std::min<qsizetype>(110, stream.size() - at));
-                if (n > 0) at += n;
-            }
+            WriteSome(stream, at);
             QApplication::processEvents();
             while (::read(master, drain, sizeof drain) > 0) {}
             if (at >= stream.size() && Main().Table1->RecordCount() >= target) model.Flush();

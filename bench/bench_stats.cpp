@@ -80,11 +80,7 @@ struct Program : BenchProgram {
         timer.start();
         qsizetype at = 0;
         while (Main().Table1->RecordCount() < target) {
-            if (at < stream.size()) {
-                const qsizetype n =
-                    ::write(master, stream.constData() + at, std::min<qsizetype>(110, stream.size() - at));
-                if (n > 0) at += n;
-            }
+            WriteSome(stream, at);
             QApplication::processEvents();
             Drain();
         }
