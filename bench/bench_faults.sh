@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Readings at the line's full rate (a trigger every 11.5 ms, 87 a second) through a full
-# disk, a write lock held by another program and the file deleted, against the real program and
-# the simulated meter: how many readings the meter sent while the program recorded, how
-# many records the file holds at the end, and whether their numbers run without a gap.
+# disk, a write lock held by another program, the file deleted alone, the file deleted with its
+# log, and a backup moved over the path, against the real program and the simulated meter: how
+# many readings the meter sent while the program recorded, how many records its file holds at
+# the end, whether their numbers run without a gap, and whether every file left is sound and
+# the backup untouched.
 # Needs root (a small tmpfs stands for the full disk). Usage: bench/bench_faults.sh [BUILD_DIR]
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -50,20 +52,40 @@ db.execute("ROLLBACK")
 EOF
 sleep 5
 
-echo "record file deleted under the program"
+echo "record file deleted under the program, its log left"
+rm -f "$db"
+sleep 5
+
+echo "record file deleted under the program with its log"
 rm -f "$db" "$db-wal" "$db-shm"
+sleep 5
+
+echo "a backup moved over the path"
+python3 - "$db" "$work/disk/backup.db" <<'EOF'
+import sqlite3, sys
+source = sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True)
+source.backup(sqlite3.connect(sys.argv[2]))
+EOF
+backup_sum=$(sha256sum <"$work/disk/backup.db")
+mv "$work/disk/backup.db" "$db"
 sleep 5
 
 kill -TERM "$program"
 wait "$program" || true
 # Measurement frames sent after the status report (AB AC) that told the program "外".
 sent=$(awk '$2 == "TX" && $4 == "AC" { on = 1; next } on && $2 == "TX" && $11 ~ /^B/ { n++ } END { print n + 0 }' "$work/sim.log")
-python3 - "$db" "$sent" <<'EOF'
-import sqlite3, sys
-db = sqlite3.connect(sys.argv[1])
+echo "backup at the path untouched: $([ "$(sha256sum <"$db")" = "$backup_sum" ] && echo yes || echo NO)"
+python3 - "$work/disk" "$sent" <<'EOF'
+import glob, os, sqlite3, sys
+for path in sorted(glob.glob(os.path.join(sys.argv[1], "*.db"))):
+    check = sqlite3.connect(path).execute("PRAGMA integrity_check").fetchone()[0]
+    print(f"{os.path.basename(path)}: integrity {check}")
+recording = sorted(glob.glob(os.path.join(sys.argv[1], "data-*.db")))[-1]
+db = sqlite3.connect(recording)
 numbers = [row[0] for row in db.execute('SELECT "编号" FROM data ORDER BY id')]
 gaps = sum(1 for a, b in zip(numbers, numbers[1:]) if b != a + 1)
-print(f"records {len(numbers)}, numbers {numbers[0] if numbers else '-'}..{numbers[-1] if numbers else '-'}, gaps {gaps}")
+first, last = (numbers[0], numbers[-1]) if numbers else ("-", "-")
+print(f"records in {os.path.basename(recording)}: {len(numbers)}, numbers {first}..{last}, gaps {gaps}")
 print(f"readings the meter sent on external trigger: {sys.argv[2]}, lost: {int(sys.argv[2]) - len(numbers)}")
 EOF
 grep -E "records wait|every waiting|not kept|could not be saved|written back" "$work/program.log" | sort | uniq -c | head

@@ -12,6 +12,7 @@
 #include "window_set.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTimer>
 
@@ -51,17 +52,28 @@ void TForm1::FollowRecorder(QWidget* client)
         ShowRecordsBox(QStringLiteral("待保存读数已达 %1 条，此后的读数不再保留，直到数据库文件可以写入。").arg(count),
                        false);
     });
-    connect(&windows_.Watch(), &DatabaseWatch::WrittenBack, this, [this](const QString& lost, const QString& now) {
-        ShowRecordsBox(QStringLiteral("数据库文件 %1 已被删除或替换。全部记录已写回 %2，记录继续保存在那里。")
-                           .arg(QDir::toNativeSeparators(lost), QDir::toNativeSeparators(now)),
-                       false);
-    });
-    connect(
-        &windows_.Watch(), &DatabaseWatch::WriteBackFailed, this, [this](const QString& lost, const QString& error) {
-            ShowRecordsBox(QStringLiteral("数据库文件 %1 已被删除或替换，写回失败：%2\n读数已保留，程序将继续重试。")
-                               .arg(QDir::toNativeSeparators(lost), error),
-                           true);
-        });
+    connect(&windows_.Watch(), &DatabaseWatch::WrittenBack, this,
+            [this](const QString& lost, const QString& now, bool folderMade) {
+                const QString gone =
+                    folderMade ? QStringLiteral("数据文件夹 %1 已被删除，已重新建立。")
+                                     .arg(QDir::toNativeSeparators(QFileInfo(lost).absolutePath()))
+                               : QStringLiteral("数据库文件 %1 已被删除或替换。").arg(QDir::toNativeSeparators(lost));
+                ShowRecordsBox(
+                    gone + QStringLiteral("全部记录已写回 %2，记录继续保存在那里。").arg(QDir::toNativeSeparators(now)),
+                    false);
+            });
+    connect(&windows_.Watch(), &DatabaseWatch::WriteBackFailed, this,
+            [this](const QString& lost, const QString& error, bool folderGone) {
+                const QString text =
+                    folderGone
+                        ? QStringLiteral(
+                              "数据文件夹 %1 已被删除，无法重新建立：%2\n读数已保留。请恢复该文件夹，"
+                              "文件夹可以写入时全部记录将自动写回。")
+                              .arg(QDir::toNativeSeparators(QFileInfo(lost).absolutePath()), error)
+                        : QStringLiteral("数据库文件 %1 已被删除或替换，写回失败：%2\n读数已保留，程序将继续重试。")
+                              .arg(QDir::toNativeSeparators(lost), error);
+                ShowRecordsBox(text, true);
+            });
 }
 
 // After the handling that raised it, and one box at a time: readings go on being shown

@@ -3,6 +3,10 @@
 #include "log_categories.h"
 #include "platform_error.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 namespace records {
 
 namespace {
@@ -27,13 +31,44 @@ MeasurementRecorder::MeasurementRecorder(RecordStore& store, QObject* parent) : 
 
 MeasurementRecorder::~MeasurementRecorder()
 {
-    while (!waiting_.empty()) {
+    // A file no longer at its path would take them, and they would go with it.
+    while (!waiting_.empty() && store_.StillAtPath()) {
         const auto end = waiting_.begin() + std::min<size_t>(waiting_.size(), kBatch);
         if (!TryCommit(QList<NewRecord>(waiting_.begin(), end))) break;
         waiting_.erase(waiting_.begin(), end);
     }
-    if (!waiting_.empty())
-        qCCritical(lcRecords) << waiting_.size() << "readings could not be saved before the program ended";
+    if (!waiting_.empty()) ListUnsaved();
+}
+
+// One line per reading, beside the records (or in the temporary folder when their folder
+// is gone), so they can be entered again by hand.
+void MeasurementRecorder::ListUnsaved() const
+{
+    const QDir folder = QFileInfo(store_.Path()).absoluteDir();
+    const QString name =
+        QStringLiteral("unsaved-%1.txt").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString path = folder.exists() ? folder.filePath(name) : QDir::temp().filePath(name);
+    QFile file(path);
+    const bool open = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    for (const NewRecord& record : waiting_) {
+        const QString line = QStringList{QString::number(record.number),
+                                         record.operatorNumber,
+                                         record.dateText,
+                                         record.modeSymbol,
+                                         record.readingText,
+                                         record.sortText,
+                                         record.takenAt.toString(Qt::ISODateWithMs)}
+                                 .join(u'\t');
+        if (open)
+            file.write(line.toUtf8() + '\n');
+        else
+            qCCritical(lcRecords).noquote() << "reading not saved:" << line;
+    }
+    qCCritical(lcRecords).noquote() << waiting_.size() << "readings, numbers" << waiting_.front().number << "to"
+                                    << waiting_.back().number << "could not be saved before the program ended"
+                                    << (open && file.flush()
+                                            ? QStringLiteral("; listed in ") + QDir::toNativeSeparators(path)
+                                            : QString());
 }
 
 void MeasurementRecorder::Append(const MeasurementValues& values)

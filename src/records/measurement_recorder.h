@@ -30,7 +30,8 @@ public:
     static constexpr int kMaxWaiting = 400000;
 
     explicit MeasurementRecorder(RecordStore& store, QObject* parent = nullptr);
-    // A last try for what still waits; what the file does not take is lost and logged.
+    // A last try for what still waits; what the file does not take is listed in
+    // unsaved-<date>-<time>.txt beside it and named in the log.
     ~MeasurementRecorder() override;
 
     // Raises the record number counter and appends the record with that number. When
@@ -58,6 +59,7 @@ signals:
 
 private:
     void Keep(NewRecord record);
+    void ListUnsaved() const;
     void Retry();
     bool TryCommit(const QList<NewRecord>& batch);
 

@@ -96,6 +96,24 @@ QString DatabasePath()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/qmr4070/data.db");
 }
 
+void CopyDatabase(const QString& path, const QString& target)
+{
+    const QString name = NextConnectionName();
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kOpenBusyWaitMs));
+        QSqlQuery copy(db);
+        if (!db.open())
+            failure = db.lastError().text();
+        else if (!copy.prepare(QStringLiteral("VACUUM INTO ?")) || (copy.addBindValue(target), !copy.exec()))
+            failure = copy.lastError().text();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!failure.isEmpty()) throw PlatformError(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), failure));
+}
+
 const QList<FieldDef>& RecordFields()
 {
     static const QList<FieldDef> fields = [] {
@@ -127,8 +145,8 @@ private:
     const RecordStore& store_;
 };
 
-RecordStore::RecordStore(const QString& path, QObject* parent)
-    : QObject(parent), connection_(NextConnectionName()), path_(path)
+RecordStore::RecordStore(const QString& path, Access access, QObject* parent)
+    : QObject(parent), connection_(NextConnectionName()), path_(path), access_(access)
 {
     try {
         Open();
@@ -142,6 +160,7 @@ RecordStore::~RecordStore() { Close(); }
 
 void RecordStore::Close()
 {
+    if (!QSqlDatabase::contains(connection_)) return;
     QSqlDatabase::database(connection_, false).close();
     QSqlDatabase::removeDatabase(connection_);
 }
@@ -150,17 +169,68 @@ void RecordStore::Open()
 {
     const QString shown = QDir::toNativeSeparators(path_);
     if (!LooksLikeSqlite(path_)) throw PlatformError(QStringLiteral("%1: file is not a database").arg(shown));
-    if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
+    if (access_ == Access::Read && !QFileInfo::exists(path_))
+        throw PlatformError(QStringLiteral("no record database at %1").arg(shown));
+    if (access_ == Access::Record && !QDir().mkpath(QFileInfo(path_).absolutePath()))
         throw PlatformError(QStringLiteral("%1: the folder cannot be created").arg(shown));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path_);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kOpenBusyWaitMs));
+    // A reader waits only for a commit in progress on a file without a write-ahead log.
+    db.setConnectOptions(access_ == Access::Read
+                             ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kOpenBusyWaitMs)
+                             : QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kOpenBusyWaitMs));
     if (!db.open()) throw PlatformError(QStringLiteral("%1: %2").arg(shown, db.lastError().text()));
+    if (access_ == Access::Read) {
+        CheckReadable();
+        return;
+    }
     Upgrade();
     for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL"})
         StoreQuery(*this, connection_, QString::fromLatin1(pragma)).Run();
     StoreQuery(*this, connection_, QStringLiteral("PRAGMA busy_timeout=%1").arg(kBusyWaitMs)).Run();
     identity_ = FileIdentity(path_);
+    NoteCompanions();
+}
+
+// While the file is at its path, the log and shared memory beside it are its own: SQLite
+// makes them on the first transaction and keeps them while any connection is open.
+void RecordStore::NoteCompanions() const
+{
+    if (const QByteArray wal = FileIdentity(path_ + QStringLiteral("-wal")); !wal.isEmpty()) wal_ = wal;
+    if (const QByteArray shm = FileIdentity(path_ + QStringLiteral("-shm")); !shm.isEmpty()) shm_ = shm;
+}
+
+RecordStore::Layout RecordStore::ReadLayout() const
+{
+    StoreQuery tables(*this, connection_,
+                      QStringLiteral("SELECT type, name FROM sqlite_master WHERE type IN ('table', 'index')"));
+    tables.Run();
+    Layout layout;
+    while (tables.next())
+        (tables.value(0).toString() == u"index" ? layout.indexes : layout.tables) << tables.value(1).toString();
+    tables.finish();
+    StoreQuery info(*this, connection_, QStringLiteral("PRAGMA table_info(data)"));
+    info.Run();
+    while (info.next()) layout.columns << info.value(1).toString();
+    const QString shown = QDir::toNativeSeparators(path_);
+    layout.hasData = layout.tables.contains(QStringLiteral("data"));
+    if (!layout.hasData && !layout.tables.isEmpty())
+        throw PlatformError(QStringLiteral("%1: the database holds no table data").arg(shown));
+    for (const QString& field : kFieldNames)
+        if (layout.hasData && !layout.columns.contains(field))
+            throw PlatformError(QStringLiteral("%1: table data lacks the field %2").arg(shown, field));
+    return layout;
+}
+
+void RecordStore::CheckReadable() const
+{
+    const Layout layout = ReadLayout();
+    const QString shown = QDir::toNativeSeparators(path_);
+    if (!layout.hasData) throw PlatformError(QStringLiteral("%1: the database holds no table data").arg(shown));
+    if (!layout.columns.contains(QStringLiteral("id")) || !layout.columns.contains(QStringLiteral("value")))
+        throw OlderFileError(
+            QStringLiteral("%1: written by an older version; starting qmr4070 on it once brings it up to date")
+                .arg(shown));
 }
 
 // A file that opens but cannot take a record (read-only, a table of another shape)
@@ -190,26 +260,12 @@ void RecordStore::ProbeAppend()
 void RecordStore::Upgrade()
 {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    StoreQuery tables(*this, connection_,
-                      QStringLiteral("SELECT type, name FROM sqlite_master WHERE type IN ('table', 'index')"));
-    tables.Run();
-    QStringList names;
-    QStringList indexes;
-    while (tables.next()) (tables.value(0).toString() == u"index" ? indexes : names) << tables.value(1).toString();
-    tables.finish();
-    StoreQuery info(*this, connection_, QStringLiteral("PRAGMA table_info(data)"));
-    info.Run();
-    QStringList columns;
-    while (info.next()) columns << info.value(1).toString();
-    info.finish();
-
+    const Layout layout = ReadLayout();
+    const QStringList& names = layout.tables;
+    const QStringList& indexes = layout.indexes;
+    const QStringList& columns = layout.columns;
+    const bool hasData = layout.hasData;
     const QString shown = QDir::toNativeSeparators(path_);
-    const bool hasData = names.contains(QStringLiteral("data"));
-    if (!hasData && !names.isEmpty())
-        throw PlatformError(QStringLiteral("%1: the database holds no table data").arg(shown));
-    for (const QString& field : kFieldNames)
-        if (hasData && !columns.contains(field))
-            throw PlatformError(QStringLiteral("%1: table data lacks the field %2").arg(shown, field));
 
     // Before anything is changed, so a refused file is left as it was.
     if (hasData) ProbeAppend();
@@ -332,6 +388,7 @@ void RecordStore::AppendAll(const QList<NewRecord>& batch)
     }
     qCDebug(lcRecords) << "committed records" << batch.front().number << "to" << batch.back().number;
     lastAppended_ = ids.back();
+    if (wal_.isEmpty()) NoteCompanions();
     for (Bookmark id : ids) emit Appended(id);
 }
 
@@ -399,13 +456,39 @@ QList<StoredRecord> RecordStore::ReadFrom(Bookmark fromId, int limit, const std:
     return rows;
 }
 
-bool RecordStore::StillAtPath() const { return !identity_.isEmpty() && FileIdentity(path_) == identity_; }
+bool RecordStore::StillAtPath() const
+{
+    if (identity_.isEmpty() || FileIdentity(path_) != identity_) return false;
+    NoteCompanions();
+    return true;
+}
 
 void RecordStore::CopyTo(const QString& target) const
 {
     StoreQuery copy(*this, connection_, QStringLiteral("VACUUM INTO ?"));
     copy.addBindValue(target);
     copy.Run();
+}
+
+bool RecordStore::OwnsCompanion(const QString& companionPath) const
+{
+    const QByteArray found = FileIdentity(companionPath);
+    return !found.isEmpty() && (found == wal_ || found == shm_);
+}
+
+void RecordStore::ReleaseLostFile()
+{
+    if (!QSqlDatabase::contains(connection_)) return;
+    {
+        // A file gone from its path is never checkpointed on close, and its log stays.
+        QSqlQuery checkpoint(QSqlDatabase::database(connection_, false));
+        if (!checkpoint.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")))
+            qCWarning(lcRecords).noquote() << "checkpoint of the lost file:" << checkpoint.lastError().text();
+    }
+    Close();
+    for (const QString& companion : {path_ + QStringLiteral("-wal"), path_ + QStringLiteral("-shm")})
+        if (OwnsCompanion(companion) && !QFile::remove(companion))
+            qCWarning(lcRecords).noquote() << QDir::toNativeSeparators(companion) << "cannot be removed";
 }
 
 void RecordStore::Reopen(const QString& path)

@@ -4,6 +4,7 @@
 // commit is announced with what it changed, so views follow without re-reading.
 
 #include "dataset.h"
+#include "platform_error.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -12,6 +13,9 @@
 #include <optional>
 
 namespace records {
+
+// A copy of the database at `path` in the new file `target`, reading it only.
+void CopyDatabase(const QString& path, const QString& target);
 
 // QMR4070_DB when set, else data.db in the folder qmr4070 of the user's data folder.
 QString DatabasePath();
@@ -48,13 +52,26 @@ struct ScopeReading {
     std::optional<double> value;
 };
 
+// A file of ours written by an older version, opened for reading only: it lacks what the
+// reading side needs and only the recording program brings it up to date.
+class OlderFileError : public PlatformError {
+public:
+    using PlatformError::PlatformError;
+};
+
+enum class Access {
+    Record,  // creates, upgrades and writes; the recording program's own
+    Read,    // reports: never writes, upgrades, converts or waits on a writer
+};
+
 class RecordStore : public QObject {
     Q_OBJECT
 public:
     // Opens the file, creating it (and its folder) when missing and bringing an older
     // file of ours up to date. A file that is not ours is left as it is: PlatformError
-    // naming the file.
-    explicit RecordStore(const QString& path, QObject* parent = nullptr);
+    // naming the file. Opened to read, a missing file is an error and an older one
+    // OlderFileError; nothing is written.
+    explicit RecordStore(const QString& path, Access access = Access::Record, QObject* parent = nullptr);
     ~RecordStore() override;
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
@@ -81,7 +98,13 @@ public:
     bool StillAtPath() const;
     // Copies the whole open database into a new file `target` (which must not exist).
     void CopyTo(const QString& target) const;
-    // Closes the file and opens `path` in its place; PlatformError when it cannot.
+    // The file is gone from its path: empties its write-ahead log, closes it and removes
+    // the log and shared-memory files it left at the path, so no file placed there later
+    // is ever read through them. Only those still its own are removed.
+    void ReleaseLostFile();
+    // Whether a file at `path`'s -wal or -shm name is the open file's own.
+    bool OwnsCompanion(const QString& companionPath) const;
+    // Opens `path` in place of the file (released or not); PlatformError when it cannot.
     void Reopen(const QString& path);
     // Up to `limit` records matching the filter whose 符号 is `modeSymbol`, from the first
     // id not below `fromId`, in the table's order; and the least and greatest number
@@ -97,14 +120,24 @@ signals:
     void AllDeleted();
 
 private:
+    struct Layout {
+        QStringList tables, indexes, columns;  // columns of data
+        bool hasData = false;
+    };
     void Open();
+    // What the file holds; PlatformError when it is not ours.
+    Layout ReadLayout() const;
+    void CheckReadable() const;
+    void NoteCompanions() const;
     void Upgrade();
     void ProbeAppend();
     void Close();
     void FillValues();
     QString connection_;
     QString path_;
-    QByteArray identity_;  // of the file opened at path_
+    Access access_;
+    QByteArray identity_;           // of the file opened at path_
+    mutable QByteArray wal_, shm_;  // of its -wal and -shm files, once seen
     Bookmark lastAppended_ = 0;
 };
 

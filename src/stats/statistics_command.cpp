@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <cmath>
 
@@ -71,6 +72,26 @@ Request Parse(const QStringList& arguments)
     return request;
 }
 
+// Read only: the report never changes the file, nor waits on the recording program. A
+// file of an older version is counted from an up-to-date copy in a temporary folder.
+LotFigures CountFile(const QString& path, const Request& request, QTextStream& err)
+{
+    try {
+        const records::RecordStore store(path, records::Access::Read);
+        return Recount(store, request.scope, request.limits);
+    } catch (const records::OlderFileError& older) {
+        err << "qmr4070 --statistics: " << older.Text() << "; counted from a temporary copy\n";
+        err.flush();
+    }
+    const QTemporaryDir folder;
+    if (!folder.isValid())
+        throw PlatformError(QStringLiteral("no temporary folder for a copy: %1").arg(folder.errorString()));
+    const QString copy = folder.filePath(QStringLiteral("data.db"));
+    records::CopyDatabase(path, copy);
+    const records::RecordStore store(copy);
+    return Recount(store, request.scope, request.limits);
+}
+
 }  // namespace
 
 int RunStatisticsCommand(const QStringList& arguments, const QString& databasePath, QTextStream& out, QTextStream& err)
@@ -87,11 +108,7 @@ int RunStatisticsCommand(const QStringList& arguments, const QString& databasePa
     }
     const QString shown = QDir::toNativeSeparators(databasePath);
     try {
-        // Never makes a database where there is none.
-        if (!QFileInfo::exists(databasePath))
-            throw PlatformError(QStringLiteral("no record database at %1").arg(shown));
-        const records::RecordStore store(databasePath);
-        const LotFigures figures = Recount(store, request.scope, request.limits);
+        const LotFigures figures = CountFile(databasePath, request, err);
         for (const QString& line : FigureLines(ScopeWords(request.scope), figures, request.limits)) out << line << '\n';
         out.flush();
         return 0;

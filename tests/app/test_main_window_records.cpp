@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -177,17 +178,21 @@ private slots:
     void fileDeletedOrReplacedIsWrittenBack_data()
     {
         QTest::addColumn<bool>("replaced");
-        QTest::newRow("deleted") << false;
-        QTest::newRow("replaced") << true;
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("deleted") << false << false;
+        QTest::newRow("replaced") << true << false;
+        QTest::newRow("folder removed") << false << true;
     }
     void fileDeletedOrReplacedIsWrittenBack()
     {
         QFETCH(bool, replaced);
+        QFETCH(bool, folder);
         AppFixture app;
         TForm1& w = app.main();
         Record(app, 2);
         const QString path = app.windows->Store().Path();
         for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(path + suffix);
+        if (folder) QVERIFY(QDir(QFileInfo(path).absolutePath()).removeRecursively());
         if (replaced) {
             QFile newcomer(path);
             QVERIFY(newcomer.open(QIODevice::WriteOnly));
@@ -200,6 +205,7 @@ private slots:
         const QString now = app.windows->Store().Path();
         QCOMPARE(now == path, !replaced);
         QVERIFY2(app.boxes.informed[0].contains(QDir::toNativeSeparators(now)), qPrintable(app.boxes.informed[0]));
+        QCOMPARE(app.boxes.informed[0].startsWith(QStringLiteral("数据文件夹")), folder);
         if (replaced) {
             QFile newcomer(path);
             QVERIFY(newcomer.open(QIODevice::ReadOnly));
@@ -271,6 +277,7 @@ private slots:
             app.Receive(Measurement(0xB2), 600);
             QCOMPARE(app.boxes.errors.size(), 1);  // one box for the whole spell
             QCOMPARE(app.windows->Recorder().Waiting(), 5);
+            QCOMPARE(waiting->text(), QStringLiteral("待保存读数 5 条"));  // the count follows after the box
             if (diskFull) {
                 ballast->close();
                 QVERIFY(QFile::remove(ballast->fileName()));
