@@ -25,7 +25,7 @@ Outcome Read(QByteArrayView data, QByteArrayView sizes)
     for (qsizetype turn = 0; at < data.size(); ++turn) {
         const qsizetype size =
             sizes.isEmpty() ? data.size() : std::max<qsizetype>(1, uint8_t(sizes[turn % sizes.size()]) % 32);
-        const QByteArrayView chunk = data.mid(at, std::min(size, data.size() - at));
+        const QByteArrayView chunk = data.sliced(at, std::min(size, data.size() - at));
         reader.Append(chunk);
         at += chunk.size();
         while (const std::optional<wire::Frame> frame = reader.Next()) outcome.frames.push_back(*frame);

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
         double number = 0;
         std::memcpy(&number, bytes, sizeof number);
         if (std::isfinite(number)) {
-            const std::optional<double> back = records::ReadingValue(QString::number(number, 'g', 17) + u"Ω");
+            const std::optional<double> back =
+                records::ReadingValue(QString::number(number, 'g', 17) + QStringLiteral("Ω"));
             FUZZ_CHECK(back && *back == number);
         }
     }

@@ -1,6 +1,6 @@
 // Value entry over any typed text: the key filter lets only digits and one point into a
-// box; normalising gives the widths it promises; a text RefusalOf lets pass always
-// encodes into a field of digits and one point, and a refused encoding leaves every
+// box; normalising gives the widths it promises; a normalised text RefusalOf lets pass
+// always encodes, into a field of digits and one point; a refused encoding leaves every
 // byte of the frame buffer as it was.
 
 #include "ansi_text.h"
@@ -26,7 +26,9 @@ void CheckEncoding(const QString& text, int width, bool normalised)
             FUZZ_CHECK(buffer[i] == before[i]);
             continue;
         }
-        FUZZ_CHECK(buffer[i] <= 9 || buffer[i] == '.');
+        // A hexadecimal letter goes out as its value, as the field's rule has it; a text
+        // the key filter lets through has digits only.
+        FUZZ_CHECK(buffer[i] <= (settings::IsWellFormedValueText(text) ? 9 : 15) || buffer[i] == '.');
     }
 }
 
