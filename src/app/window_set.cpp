@@ -30,6 +30,11 @@ WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
     searchResults_ = std::make_unique<TForm4>(*this);
     nominal_ = std::make_unique<TForm5>(*main_->Com, buffer_, boxes_);
     statistics_ = std::make_unique<stats::StatisticsWindow>(*store_, boxes_, *dialogs_);
+    // A new search (or none) changes what 检索结果 counts, also while 统计 is open.
+    QObject::connect(searchResults_->Query1, &records::Dataset::DatasetReset, statistics_.get(), [this] {
+        const SearchNow search = OpenSearch(*searchResults_->Query1);
+        statistics_->SearchChanged(search.open, search.filter);
+    });
 }
 
 WindowSet::~WindowSet()
@@ -47,6 +52,15 @@ namespace {
 stats::Limits LimitsOf(const settings::LimitValues& values) { return {values.lower, values.upper}; }
 }  // namespace
 
+// The results window's query is open from the start on every record; a search result is
+// there once the operator has run one of the searches, each of which has a condition.
+WindowSet::SearchNow WindowSet::OpenSearch(records::RecordQuery& query)
+{
+    if (!query.Active()) return {};
+    std::optional<records::RecordFilter> filter = records::StatementFilter(query.SQL().join(u'\n'), query.Params());
+    return {filter.has_value(), filter};
+}
+
 void WindowSet::OpenStatistics(bool onSearchResult)
 {
     stats::StatisticsChoices choices;
@@ -54,11 +68,9 @@ void WindowSet::OpenStatistics(bool onSearchResult)
     choices.mode = stats::ModeOf(main_->Label2->text()).value_or(stats::Mode::Resistance);
     choices.resistanceLimits = LimitsOf(settings::DirectLimitValues(*directLimits_));
     choices.percentLimits = LimitsOf(settings::PercentLimitValues(*percentLimits_));
-    records::RecordQuery& query = *searchResults_->Query1;
-    if (query.Active()) {
-        choices.searchOpen = true;
-        choices.searchFilter = records::StatementFilter(query.SQL().join(u'\n'), query.Params());
-    }
+    const SearchNow search = OpenSearch(*searchResults_->Query1);
+    choices.searchOpen = search.open;
+    choices.searchFilter = search.filter;
     statistics_->Open(choices, onSearchResult ? stats::ScopeKind::Search : stats::ScopeKind::Date);
 }
 

@@ -18,6 +18,10 @@ class TForm5;
 class TForm6;
 class QWidget;
 
+namespace records {
+class RecordQuery;
+}
+
 namespace stats {
 class StatisticsWindow;
 }
@@ -58,6 +62,12 @@ public:
     DatabaseWatch& Watch() { return watch_; }
 
 private:
+    struct SearchNow {
+        bool open = false;
+        std::optional<records::RecordFilter> filter;
+    };
+    static SearchNow OpenSearch(records::RecordQuery& query);
+
     ui::MessageBoxes& boxes_;
     std::unique_ptr<ui::FileDialogs> ownDialogs_;
     ui::FileDialogs* dialogs_;

@@ -7,6 +7,7 @@
 #else
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <bitset>
 #endif
 
 namespace base {
@@ -70,6 +71,38 @@ PlatformError MissingConverter()
 {
     return PlatformError(QStringLiteral("No converter for code page 936 (GBK): Qt was built without it"));
 }
+
+// The GBK encoder writes nothing at all for a few characters it lacks (soft hyphen,
+// zero-width and bidi marks, the BOM, variation selectors, fillers): which ones is
+// learnt from the encoder itself, once per character and thread.
+bool SkippedByEncoder(QStringEncoder& encoder, char16_t c)
+{
+    thread_local std::bitset<0x10000> known, skipped;
+    if (!known[c]) {
+        skipped[c] = QByteArray(encoder.encode(QStringView(&c, 1))).isEmpty();
+        known[c] = true;
+    }
+    return skipped[c];
+}
+
+// The text with '?' for every character the encoder would drop, and for every surrogate
+// without its partner (a high one at the end is dropped too). Copied only when needed.
+QString MarkedUnencodable(QStringEncoder& encoder, const QString& text)
+{
+    QString marked;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.unicode() < 0x80) continue;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (!c.isSurrogate() && !SkippedByEncoder(encoder, c.unicode())) continue;
+        if (marked.isNull()) marked = text;
+        marked[i] = u'?';
+    }
+    return marked.isNull() ? text : marked;
+}
 }  // namespace
 
 QByteArray ToAnsi(const QString& text)
@@ -78,7 +111,7 @@ QByteArray ToAnsi(const QString& text)
     // export converts every text cell: one converter per thread, without state between calls.
     thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
     if (!encoder.isValid()) throw MissingConverter();
-    return encoder.encode(text);
+    return encoder.encode(MarkedUnencodable(encoder, text));
 }
 
 QString FromAnsi(const QByteArray& bytes)

@@ -44,8 +44,9 @@ TRecordGrid::TRecordGrid(ui::MessageBoxes& boxes, QWidget* parent) : QTableView(
     // move itself waits for the event loop: the rows may be announced inside another step
     // of the dataset (a lookup during a deletion), which must not see the cursor move.
     connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
-        if (newestPending_ || !ShowsTheEnd() || HoldsSelection()) return;
+        if (newestPending_ || !OnTheNewest() || !ShowsTheEnd() || HoldsSelection()) return;
         newestPending_ = true;
+        followFrom_ = DataSet() ? DataSet()->GetBookmark() : 0;
         QMetaObject::invokeMethod(this, &TRecordGrid::ShowNewest, Qt::QueuedConnection);
     });
     SetOptions(Options());
@@ -145,6 +146,14 @@ bool TRecordGrid::ShowsTheEnd() const
     return rows == 0 || bottom < 0 || bottom >= rows - 1;
 }
 
+// The operator's current record is the newest (or there is none yet): one moved up by
+// keyboard or mouse stays where it is.
+bool TRecordGrid::OnTheNewest() const
+{
+    const int rows = model_.rowCount();
+    return rows == 0 || !DataSet() || DataSet()->GetBookmark() == model_.BookmarkAt(rows - 1);
+}
+
 bool TRecordGrid::HoldsSelection() const
 {
     return Selection().SelectionType() == gstAll || Selection().Rows().Count() >= 2;
@@ -155,6 +164,8 @@ void TRecordGrid::ShowNewest()
     newestPending_ = false;
     records::Dataset* dataSet = DataSet();
     if (!dataSet || dataSet->ControlsDisabled() || model_.rowCount() == 0 || HoldsSelection()) return;
+    // The operator may have moved since the rows were announced.
+    if (dataSet->GetBookmark() != followFrom_) return;
     const records::Bookmark newest = model_.BookmarkAt(model_.rowCount() - 1);
     scrollToBottom();
     if (newest != dataSet->GetBookmark()) ui::RunHandler(boxes_, this, [&] { dataSet->GotoBookmark(newest); });
@@ -286,20 +297,32 @@ void TRecordGrid::keyPressEvent(QKeyEvent* event)
     MoveTo(target, shift);
 }
 
+// The records to delete are those of the moment Ctrl+Delete was pressed: readings that
+// arrive or records deleted elsewhere while the box is open change neither the question
+// nor what is deleted.
 void TRecordGrid::DeleteSelected()
 {
     records::Dataset* dataSet = DataSet();
     if (!dataSet || dataSet->IsEmpty() || !dataSet->CanModify()) return;
+    const records::Bookmark current = dataSet->GetBookmark();
+    const QList<records::Bookmark> listed = SelectedRowList().Items();
     if (Options().testFlag(dgConfirmDelete)) {
-        const QString question = SelectedRowList().Count() < 2 ? QStringLiteral("Delete record?")
-                                                               : QStringLiteral("Delete all selected records?");
+        const QString question =
+            listed.size() < 2 ? QStringLiteral("Delete record?") : QStringLiteral("Delete all selected records?");
         if (!boxes_.ConfirmOkCancel(this, question)) return;
     }
-    if (SelectedRowList().Count() == 0) return dataSet->Delete();
+    QList<records::Bookmark> doomed;
+    for (records::Bookmark bookmark : listed.isEmpty() ? QList{current} : listed)
+        if (model_.RowOf(bookmark) >= 0) doomed << bookmark;
+    if (doomed.isEmpty()) return;
+    if (listed.isEmpty()) {
+        dataSet->GotoBookmark(current);
+        return dataSet->Delete();
+    }
     dataSet->DisableControls();
     const auto resume = qScopeGuard([dataSet] { dataSet->EnableControls(); });
-    dataSet->DeleteRecords(SelectedRowList().Items());
-    SelectedRowList().Clear();
+    dataSet->DeleteRecords(doomed);
+    for (records::Bookmark bookmark : listed) SelectedRowList().Remove(bookmark);
 }
 
 }  // namespace grid

@@ -43,7 +43,9 @@ private:
     void ColumnMoved();
     void FollowDataSet();
     // Appended records: the newest becomes current and shown, unless the operator has
-    // scrolled away from the end or holds a selection of several records.
+    // moved the current record away from the newest, scrolled away from the end or holds
+    // a selection of several records.
+    bool OnTheNewest() const;
     bool ShowsTheEnd() const;
     bool HoldsSelection() const;
     void ShowNewest();
@@ -58,6 +60,7 @@ private:
     bool following_ = false;
     bool relayingOut_ = false;
     bool newestPending_ = false;
+    records::Bookmark followFrom_ = 0;  // the current record when the follow was decided
 };
 
 }  // namespace grid

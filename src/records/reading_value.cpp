@@ -22,7 +22,10 @@ std::optional<double> ReadingValue(const QString& reading)
         const double number = text.chopped(unit.size()).trimmed().toDouble(&ok);
         if (!ok) return std::nullopt;
         const double power = std::pow(10.0, std::abs(exponent));
-        return exponent < 0 ? number / power : number * power;
+        const double value = exponent < 0 ? number / power : number * power;
+        // "nanΩ", "infΩ" and "1e308MΩ" parse, but no reading and no NOT NULL column holds them.
+        if (!std::isfinite(value)) return std::nullopt;
+        return value;
     }
     return std::nullopt;
 }

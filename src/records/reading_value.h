@@ -8,7 +8,8 @@
 namespace records {
 
 // The reading in ohms ("12.34mΩ" → 0.01234), or in percent for a "%" reading; none for
-// "--ERROR--", the bar texts and anything else that carries no number and unit.
+// "--ERROR--", the bar texts and anything else that carries no number and unit, and none
+// where the number, scaled, is not finite ("nanΩ", "1e308MΩ").
 std::optional<double> ReadingValue(const QString& reading);
 
 }  // namespace records

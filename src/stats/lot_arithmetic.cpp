@@ -21,18 +21,6 @@ void RunningMoments::Add(double x)
     squares_ += delta * (x - mean_);
 }
 
-void RunningMoments::Remove(double x)
-{
-    if (count_ <= 1) {
-        *this = {};
-        return;
-    }
-    const double mean = mean_ - (x - mean_) / double(count_ - 1);
-    squares_ = std::max(0.0, squares_ - (x - mean) * (x - mean_));
-    mean_ = mean;
-    --count_;
-}
-
 double RunningMoments::SampleDeviation() const { return count_ > 1 ? std::sqrt(squares_ / double(count_ - 1)) : 0; }
 
 void MovingRange::Add(double x)
@@ -73,9 +61,16 @@ qint64& Histogram::Slot(double x)
     return counts_[size_t(index)];
 }
 
+bool LimitsUsable(const Limits& limits)
+{
+    const auto finite = [](const std::optional<double>& limit) { return !limit || std::isfinite(*limit); };
+    if (!finite(limits.lower) || !finite(limits.upper)) return false;
+    return !limits.lower || !limits.upper || *limits.lower < *limits.upper;
+}
+
 Capability CapabilityOf(double mean, double withinSigma, double overallSigma, const Limits& limits)
 {
-    if (!limits.lower || !limits.upper) return {};
+    if (!limits.lower || !limits.upper || !LimitsUsable(limits)) return {};
     const double lower = *limits.lower, upper = *limits.upper;
     auto spread = [&](double sigma) -> std::optional<double> {
         if (!(sigma > 0)) return std::nullopt;

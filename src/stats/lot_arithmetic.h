@@ -16,12 +16,11 @@ inline constexpr int kSortClasses = 4;
 SortClass SortClassOf(const QString& sortText);
 
 // Mean and sum of squared deviations by Welford's method: no large sums that cancel, so
-// readings of 20 kΩ that differ in the fifth digit keep their spread.
+// readings of 20 kΩ that differ in the fifth digit keep their spread. Values only go in:
+// taking one out again cancels badly after large values, so a delete counts afresh.
 class RunningMoments {
 public:
     void Add(double x);
-    // Takes out a value added before.
-    void Remove(double x);
     qint64 Count() const { return count_; }
     double Mean() const { return mean_; }
     // With n−1 in the denominator; 0 below two values.
@@ -91,11 +90,14 @@ struct Limits {
     std::optional<double> upper;
 };
 
+// Either limit may be missing; two must be finite and the lower below the upper.
+bool LimitsUsable(const Limits& limits);
+
 struct Capability {
     std::optional<double> cp, cpk, pp, ppk;
 };
 // Cp, Cpk from the within-lot σ̂, Pp, Ppk from the overall deviation; none where a limit
-// is missing or the deviation is 0.
+// is missing, the limits are not usable or the deviation is 0.
 Capability CapabilityOf(double mean, double withinSigma, double overallSigma, const Limits& limits);
 
 }  // namespace stats

@@ -69,6 +69,9 @@ Request Parse(const QStringList& arguments)
         throw BadArgument{QStringLiteral("--sort and --operator search within a date: give --date too")};
     }
     request.limits = {LimitOption(parser, QStringLiteral("lsl")), LimitOption(parser, QStringLiteral("usl"))};
+    if (!LimitsUsable(request.limits))
+        throw BadArgument{QStringLiteral("--lsl %1 is not below --usl %2")
+                              .arg(parser.value(QStringLiteral("lsl")), parser.value(QStringLiteral("usl")))};
     return request;
 }
 

@@ -6,6 +6,7 @@
 #include "plot_widget.h"
 #include "reading_value.h"
 #include "record_filter.h"
+#include "widget_factory.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -69,7 +70,7 @@ StatisticsWindow::StatisticsWindow(records::RecordStore& store, ui::MessageBoxes
     BuildControls();
 }
 
-StatisticsWindow::~StatisticsWindow() = default;
+StatisticsWindow::~StatisticsWindow() { ui::DisconnectControls(*this); }
 
 void StatisticsWindow::BuildControls()
 {
@@ -93,6 +94,10 @@ void StatisticsWindow::BuildControls()
             grid->addWidget(LowerEdit, row++, 1);
             grid->addWidget(new QLabel(QStringLiteral("上限")), row, 0);
             grid->addWidget(UpperEdit, row++, 1);
+            limitsNote_ = new QLabel;
+            limitsNote_->setObjectName(QStringLiteral("limitsNote"));
+            limitsNote_->setStyleSheet(QStringLiteral("color: #c00000"));
+            grid->addWidget(limitsNote_, row++, 0, 1, 2);
         }
         auto* value = new QLabel;
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -132,6 +137,7 @@ void StatisticsWindow::Open(const StatisticsChoices& choices, ScopeKind kind)
     choices_ = choices;
     opening_ = true;
     ScopeBox->setItemText(0, QStringLiteral("日期 ") + records::DateText(choices.date));
+    OfferSearch(choices.searchOpen);
     ScopeBox->setCurrentIndex(kind == ScopeKind::Search && !choices.searchOpen ? 0 : int(kind));
     ModeBox->setCurrentIndex(choices.mode == Mode::Percent ? 1 : 0);
     opening_ = false;
@@ -140,6 +146,31 @@ void StatisticsWindow::Open(const StatisticsChoices& choices, ScopeKind kind)
     raise();
     activateWindow();
     Follow();
+}
+
+void StatisticsWindow::SearchChanged(bool open, const std::optional<records::RecordFilter>& filter)
+{
+    choices_.searchOpen = open;
+    choices_.searchFilter = filter;
+    // A search runs as a close and an open in one step: act once, on where it ends.
+    if (std::exchange(searchPending_, true)) return;
+    QTimer::singleShot(0, this, [this] {
+        searchPending_ = false;
+        const bool onSearch = ScopeBox->currentIndex() == int(ScopeKind::Search);
+        OfferSearch(choices_.searchOpen);  // leaving 检索结果 follows the date by itself
+        if (onSearch && choices_.searchOpen) Follow();
+    });
+}
+
+// The third scope is there only while a search result is open.
+void StatisticsWindow::OfferSearch(bool open)
+{
+    const int search = int(ScopeKind::Search);
+    if (open && ScopeBox->count() == search) ScopeBox->addItem(QStringLiteral("检索结果"));
+    if (!open && ScopeBox->count() > search) {
+        if (ScopeBox->currentIndex() == search) ScopeBox->setCurrentIndex(int(ScopeKind::Date));
+        ScopeBox->removeItem(search);
+    }
 }
 
 Scope StatisticsWindow::CurrentScope() const
@@ -182,6 +213,13 @@ void StatisticsWindow::ShowLimits()
     LowerEdit->setText(limits.lower ? ReadableValue(*limits.lower, mode) : QString());
     UpperEdit->setText(limits.upper ? ReadableValue(*limits.upper, mode) : QString());
     for (QLineEdit* edit : {LowerEdit, UpperEdit}) edit->setStyleSheet(QString());
+    ShowLimitsNote();
+}
+
+// Limits out of order give no indices ("—"); the note beside them says why.
+void StatisticsWindow::ShowLimitsNote()
+{
+    limitsNote_->setText(LimitsUsable(ModeLimits()) ? QString() : QStringLiteral("下限须小于上限，不计算能力指数"));
 }
 
 void StatisticsWindow::LimitsEdited()
@@ -194,6 +232,7 @@ void StatisticsWindow::LimitsEdited()
     Limits& kept = ModeLimits();
     if (kept.lower == limits.lower && kept.upper == limits.upper) return;
     kept = limits;
+    ShowLimitsNote();
     if (!live_) return;
     ui::RunHandler(boxes_, this, [&] { live_->SetLimits(limits); });
 }

@@ -45,6 +45,9 @@ public:
 
     // Shows the window on this scope, counted afresh.
     void Open(const StatisticsChoices& choices, ScopeKind kind);
+    // A search was run or closed: 检索结果 is offered only while one is open, and a window
+    // on it counts the new result.
+    void SearchChanged(bool open, const std::optional<records::RecordFilter>& filter);
     // The lines of "复制"; empty while closed.
     QStringList Lines() const;
     const LiveFigures* Live() const { return live_.get(); }
@@ -73,6 +76,8 @@ private:
     void Follow();
     void LimitsEdited();
     void ShowLimits();
+    void ShowLimitsNote();
+    void OfferSearch(bool open);
     void Refresh();
 
     records::RecordStore& store_;
@@ -82,8 +87,10 @@ private:
     std::unique_ptr<LiveFigures> live_;
     QMap<QString, QLabel*> values_;
     QLabel* scopeLabel_;
+    QLabel* limitsNote_;
     QTimer* refresh_;
     bool opening_ = false;
+    bool searchPending_ = false;
 };
 
 }  // namespace stats

@@ -37,4 +37,12 @@ QLineEdit* MakeEdit(QWidget* parent, int left, int top, int width, int height)
     return edit;
 }
 
+void DisconnectControls(QWidget& window)
+{
+    for (QObject* control : window.findChildren<QObject*>()) {
+        QObject::disconnect(control, nullptr, &window, nullptr);
+        control->removeEventFilter(&window);
+    }
+}
+
 }  // namespace ui

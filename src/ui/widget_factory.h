@@ -19,4 +19,9 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int t
                         const QFont& font);
 QLineEdit* MakeEdit(QWidget* parent, int left, int top, int width, int height);
 
+// For a window's destructor: ~QWidget destroys the controls after the window's own
+// members are gone, and a control losing the focus then still signals (editingFinished).
+// Cuts every connection from the window's controls to the window, and their event filters.
+void DisconnectControls(QWidget& window);
+
 }  // namespace ui

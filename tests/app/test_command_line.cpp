@@ -31,6 +31,22 @@ private slots:
                                         << (QStringList{"qmr4070: Unknown option 'bogus'."} + usage);
         QTest::newRow("stray argument") << QStringList{"stray"} << 2 << QStringList()
                                         << QStringList{"qmr4070: Unexpected argument 'stray'.", "Usage:"};
+        // A report's options are refused before any file is looked at.
+        const QString statistics = QStringLiteral("qmr4070 --statistics: ");
+        QTest::newRow("--date without --statistics") << QStringList{"--date", "2026-12-10"} << 2 << QStringList()
+                                                     << QStringList{"qmr4070: --date goes with --statistics."};
+        QTest::newRow("--date without a date") << QStringList{"--statistics", "--date"} << 2 << QStringList()
+                                               << QStringList{"Missing value after '--date'"};
+        QTest::newRow("--operator without --date")
+            << QStringList{"--statistics", "--operator", "1001"} << 2 << QStringList()
+            << QStringList{statistics + "--sort and --operator search within a date: give --date too"};
+        QTest::newRow("limits swapped") << QStringList{"--statistics", "--lsl", "0.103", "--usl", "0.097"} << 2
+                                        << QStringList()
+                                        << QStringList{statistics + "--lsl 0.103 is not below --usl 0.097"};
+        QTest::newRow("limits equal") << QStringList{"--statistics", "--lsl", "0.1", "--usl", "0.1"} << 2
+                                      << QStringList() << QStringList{statistics + "--lsl 0.1 is not below --usl 0.1"};
+        QTest::newRow("limit not finite") << QStringList{"--statistics", "--usl", "inf"} << 2 << QStringList()
+                                          << QStringList{statistics + "--usl: 'inf' is not a number"};
     }
     void answersWithoutAWindow()
     {

@@ -22,6 +22,16 @@ void TestAnsiText::ConvertsCodePage936_data()
     QTest::newRow("empty") << QString() << QByteArray() << true;
     // Hangul is not in the code page: it becomes '?', as the header promises.
     QTest::newRow("missing") << QStringLiteral("한") << QByteArray("?") << false;
+    // Characters the encoder would silently drop: each is a '?' between its neighbours.
+    const std::pair<const char*, char16_t> dropped[] = {
+        {"soft hyphen", 0x00AD},        {"zero-width space", 0x200B},   {"zero-width joiner", 0x200D},
+        {"right-to-left mark", 0x200F}, {"bidi isolate", 0x2066},       {"BOM", 0xFEFF},
+        {"variation selector", 0xFE0F}, {"Hangul filler", 0x3164},      {"Mongolian selector", 0x180B},
+        {"lone low surrogate", 0xDC00}, {"lone high surrogate", 0xD800}};
+    for (const auto& [name, c] : dropped)
+        QTest::newRow(name) << QStringLiteral("a") + QChar(c) + QStringLiteral("b") << QByteArray("a?b") << false;
+    QTest::newRow("high surrogate at the end") << QStringLiteral("a") + QChar(0xD800) << QByteArray("a?") << false;
+    QTest::newRow("emoji") << QString::fromUcs4(U"\U0001F600") << QByteArray("?") << false;
 }
 
 void TestAnsiText::ConvertsCodePage936()

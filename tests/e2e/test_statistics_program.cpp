@@ -1,7 +1,7 @@
 // 统计 as an operator uses it: readings from the simulated meter, the window opened by
 // Ctrl+T from the grid, the figures copied, a new reading followed, copied again; the
 // command line on the same file prints the same lines; the results window opens it on
-// its search.
+// its search, and it follows the next search; limits out of order give no indices.
 
 #include "direct_limits_window.h"
 #include "login_window.h"
@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -55,6 +56,7 @@ private slots:
         const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
         QCOMPARE(statistics.windowTitle(), QStringLiteral("统计 — %1 R").arg(today));
         QCOMPARE(statistics.Shown(QStringLiteral("记录数")), QStringLiteral("12"));
+        QCOMPARE(statistics.ScopeBox->count(), 2);  // no search open: no 检索结果
 
         QApplication::clipboard()->clear();
         statistics.CopyButton->click();
@@ -85,6 +87,26 @@ private slots:
         QCOMPARE(report.exitCode(), 2);
         QVERIFY(report.readAllStandardOutput().isEmpty());
 
+        // Limits out of order give no indices, and the note beside them says why.
+        auto enter = [&](QLineEdit* edit, const QString& text) {
+            edit->setFocus();
+            edit->setText(text);
+            QTest::keyClick(edit, Qt::Key_Return);
+        };
+        auto* note = statistics.findChild<QLabel*>(QStringLiteral("limitsNote"));
+        QVERIFY(note && note->text().isEmpty());
+        QVERIFY(statistics.Shown(QStringLiteral("Pp")) != QStringLiteral("—"));
+        enter(statistics.LowerEdit, QStringLiteral("0.2"));
+        enter(statistics.UpperEdit, QStringLiteral("0.1"));
+        QVERIFY(!note->text().isEmpty());
+        QTRY_COMPARE(statistics.Shown(QStringLiteral("Pp")), QStringLiteral("—"));
+        QCOMPARE(statistics.Shown(QStringLiteral("Cpk")), QStringLiteral("—"));
+        QVERIFY(statistics.Lines().contains(QStringLiteral("Ppk\t—")));
+        enter(statistics.UpperEdit, QStringLiteral("nanΩ"));  // no number: refused, shown red
+        QVERIFY(statistics.UpperEdit->styleSheet().contains(QStringLiteral("ffd0d0")));
+        enter(statistics.UpperEdit, QStringLiteral("300mΩ"));
+        QVERIFY(note->text().isEmpty());
+
         // Esc closes; the results window opens it on its search.
         QTest::keyClick(&statistics, Qt::Key_Escape);
         QVERIFY(!statistics.isVisible());
@@ -95,6 +117,14 @@ private slots:
         QCOMPARE(statistics.windowTitle(), QStringLiteral("统计 — %1 分选结果 PASS R").arg(today));
         QCOMPARE(statistics.Shown(QStringLiteral("记录数")),
                  QString::number(windows.SearchResults().Query1->RecordCount()));
+
+        // A new search: the window on 检索结果 counts it.
+        w.ComboBox1->setEditText(QStringLiteral("LOW"));
+        w.Button5->click();
+        QTRY_COMPARE(statistics.windowTitle(), QStringLiteral("统计 — %1 分选结果 LOW R").arg(today));
+        QCOMPARE(statistics.Shown(QStringLiteral("记录数")),
+                 QString::number(windows.SearchResults().Query1->RecordCount()));
+
         QVERIFY(boxes.errors.isEmpty());
     }
 };

@@ -40,6 +40,14 @@ struct Bench {
         grid.resize(600, 300);
         grid.show();
     }
+    // New readings, handled as the event loop handles them.
+    void Arrive(int count)
+    {
+        const int rows = table.RecordCount() + count;
+        for (int i = table.RecordCount() + 1; i <= rows; ++i) store.Append({i, {}, {}, {}, {}, {}, {}});
+        QVERIFY(QTest::qWaitFor([&] { return grid.Model().rowCount() == rows; }));
+        QCoreApplication::processEvents();
+    }
     int Number(records::Bookmark bookmark) const { return table.BookmarkValue(bookmark, 0).toInt(); }
     QList<int> Listed() const
     {
@@ -66,7 +74,9 @@ struct Bench {
         const QRect cell = grid.visualRect(grid.Model().index(number - 1, 1));
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, modifiers, cell.center());
     }
-    // "click 3", "ctrl 5", "shift 7", "key Down", "shiftkey End", "corner", "esc", "ctrldel yes".
+    // "click 3", "ctrl 5", "shift 7", "key Down", "shiftkey End", "corner", "esc", "ctrldel yes";
+    // "arriving" (two readings) and "gone 4" (deleted elsewhere) happen inside the next box;
+    // "hold" suspends the table's views.
     void Run(const QString& actions)
     {
         static const QHash<QString, Qt::Key> keys{{"Up", Qt::Key_Up},       {"Down", Qt::Key_Down},
@@ -82,6 +92,10 @@ struct Bench {
             if (what == u"shiftkey") QTest::keyClick(&grid, keys.value(arg), Qt::ShiftModifier);
             if (what == u"corner") grid.findChild<QAbstractButton*>()->click();
             if (what == u"esc") QTest::keyClick(&grid, Qt::Key_Escape);
+            if (what == u"hold") table.DisableControls();
+            if (what == u"arriving") boxes.whileNextBoxOpen = [this] { Arrive(2); };
+            if (what == u"gone")
+                boxes.whileNextBoxOpen = [this, arg] { store.Delete({table.Bookmarks()[arg.toInt() - 1]}); };
             if (what == u"ctrldel") {
                 boxes.answers = {arg == u"yes" ? ui::Answer::Yes : ui::Answer::Cancel};
                 QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
@@ -139,6 +153,13 @@ private slots:
             << "Delete all selected records?" << all;
         QTest::newRow("ctrl+delete of the only record") << 1 << "click 1, ctrldel yes" << QList<int>()
                                                         << int(grid::gstNon) << 0 << "Delete record?" << QList<int>();
+        // The record current when Ctrl+Delete was pressed, whatever happens while the box is open.
+        QTest::newRow("ctrl+delete while readings arrive")
+            << 10 << "key End, arriving, ctrldel yes" << QList<int>() << int(grid::gstNon) << 11 << "Delete record?"
+            << QList{1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12};
+        QTest::newRow("ctrl+delete of a record deleted meanwhile")
+            << 10 << "click 3, gone 3, ctrldel yes" << QList<int>() << int(grid::gstNon) << 4 << "Delete record?"
+            << QList{1, 2, 4, 5, 6, 7, 8, 9, 10};
         QTest::newRow("ctrl+delete on nothing")
             << 0 << "ctrldel yes" << QList<int>() << int(grid::gstNon) << 0 << "" << QList<int>();
     }
@@ -195,7 +216,8 @@ private slots:
     }
 
     // An appended record becomes current and shown, unless the operator looks elsewhere
-    // (scrolled up) or holds several records; a single selected record stays selected.
+    // (another record current, scrolled up) or holds several records, or the views are
+    // suspended (an export walk); a single selected record stays selected.
     void followsTheNewest_data()
     {
         QTest::addColumn<int>("records");
@@ -205,7 +227,9 @@ private slots:
         QTest::addColumn<bool>("newestShown");
         QTest::newRow("empty table") << 0 << "" << 43 << QList<int>() << true;
         QTest::newRow("at the end") << 40 << "key End" << 43 << QList<int>() << true;
-        QTest::newRow("one record selected at the end") << 40 << "key End, click 38" << 43 << QList{38} << true;
+        QTest::newRow("one record selected at the end") << 40 << "key End, click 38" << 38 << QList{38} << false;
+        QTest::newRow("moved up by a key") << 40 << "key End, key Up" << 39 << QList<int>() << false;
+        QTest::newRow("views suspended") << 40 << "key End, hold" << 40 << QList<int>() << false;
         QTest::newRow("scrolled up") << 40 << "key Home" << 1 << QList<int>() << false;
         QTest::newRow("two records selected") << 40 << "key End, shiftkey Up" << 39 << QList{39, 40} << false;
         QTest::newRow("all selected") << 40 << "key End, corner" << 40 << QList<int>() << false;

@@ -43,15 +43,11 @@ QList<QVariantList> Sql(const QString& path, const QStringList& statements, int 
     return rows;
 }
 
-records::NewRecord Reading(int number, const QString& sort = QStringLiteral("PASS"))
+records::NewRecord Reading(int number, const QString& sort = QStringLiteral("PASS"),
+                           const QString& reading = QStringLiteral("︺︺︺︺︺"))
 {
-    return {number,
-            QStringLiteral("007'"),
-            QStringLiteral("2026-12-09"),
-            QStringLiteral("R"),
-            QStringLiteral("︺︺︺︺︺"),
-            sort,
-            QDateTime::currentDateTime()};
+    return {number, QStringLiteral("007'"),      QStringLiteral("2026-12-09"), QStringLiteral("R"), reading,
+            sort,   QDateTime::currentDateTime()};
 }
 
 }  // namespace
@@ -83,11 +79,14 @@ private slots:
             << QStringList() << QStringLiteral("records cannot be written to this file");
         QTest::newRow("six fields, no key")
             << QByteArray()
-            << QStringList{kOldData, QStringLiteral("INSERT INTO data VALUES (5,'a','2024-01-01','R','1Ω','PASS')"),
+            << QStringList{kOldData,
+                           QStringLiteral("INSERT INTO data VALUES (5,'a','2024-01-01','R','1Ω','PASS')"),
                            QStringLiteral("INSERT INTO data VALUES (2,'','2024-01-02','%','--ERROR--','')"),
                            QStringLiteral("DELETE FROM data WHERE \"编号\" = 5"),
-                           QStringLiteral("INSERT INTO data VALUES (9,'b','2024-01-03','R','2Ω','LOW')")}
-            << QStringList{"2", "9"} << QString();
+                           QStringLiteral("INSERT INTO data VALUES (9,'b','2024-01-03','R','2Ω','LOW')"),
+                           QStringLiteral("INSERT INTO data VALUES (10,'b','2024-01-03','R','nanΩ','LOW')"),
+                           QStringLiteral("INSERT INTO data VALUES (11,'b','2024-01-03','R','1e308MΩ','LOW')")}
+            << QStringList{"2", "9", "10", "11"} << QString();
         QTest::newRow("key, no time, no source")
             << QByteArray()
             << QStringList{QStringLiteral(
@@ -134,6 +133,8 @@ private slots:
             for (table.First(); !table.Eof(); table.Next()) shown << table.Value(0).toString();
             QCOMPARE(shown, numbers);
             store.Append(Reading(1));
+            store.Append(Reading(2, QStringLiteral("PASS"), QStringLiteral("12.5mΩ")));
+            store.Append(Reading(3, QStringLiteral("HIGH"), QStringLiteral(" 47.1KΩ")));
         }
         // Ours now: the key grows past every old record, the journal is WAL, one source row.
         QCOMPARE(Sql(path, {QStringLiteral("PRAGMA journal_mode")}, 1).value(0).value(0).toString(),
@@ -144,13 +145,16 @@ private slots:
         QStringList stored;
         for (const QVariantList& row : Sql(path, {"SELECT \"编号\", taken_at IS NULL FROM data ORDER BY id"}, 2))
             stored << row[0].toString();
-        QCOMPARE(stored, numbers + QStringList{"1"});
+        QCOMPARE(stored, numbers + QStringList({"1", "2", "3"}));
         // Every reading's number beside its text, old records and new alike.
         for (const QVariantList& row : Sql(path, {R"(SELECT "测试数据", value FROM data)"}, 2)) {
             const std::optional<double> value = records::ReadingValue(row[0].toString());
             QCOMPARE(row[1].isNull(), !value);
             if (value) QCOMPARE(row[1].toDouble(), *value);
         }
+        const QString newValues =
+            QStringLiteral(R"(SELECT value FROM data WHERE "编号" IN (2, 3) ORDER BY id DESC LIMIT 2)");
+        QCOMPARE(Sql(path, {newValues}, 1), (QList<QVariantList>{{47100.0}, {0.0125}}));
         QCOMPARE(Sql(path, {QStringLiteral("PRAGMA integrity_check")}, 1).value(0).value(0).toString(),
                  QStringLiteral("ok"));
     }
