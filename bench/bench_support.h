@@ -15,6 +15,10 @@ public:
     void ShowError(QWidget*, const QString& text) override { ++shown, std::fprintf(stderr, "%s\n", qPrintable(text)); }
     ui::Answer AskYesNoCancel(QWidget*, const QString&) override { return ++shown, ui::Answer::Cancel; }
     bool ConfirmOkCancel(QWidget*, const QString&) override { return ++shown, true; }
+    std::optional<QString> ChooseItem(QWidget*, const QString&, const QString&, const QStringList&, int) override
+    {
+        return ++shown, std::nullopt;
+    }
 };
 
 inline double Ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }

@@ -87,8 +87,9 @@ const QStringList kQtFlags{QStringLiteral("reverse"), QStringLiteral("widgetcoun
 
 const char* const kEnvironment =
     "Environment:\n"
-    "  QMR4070_PORT     the device for serial port 1 (default /dev/ttyS0; COM1 on Windows),\n"
-    "                   e.g. /dev/ttyUSB0 for a USB adapter\n"
+    "  QMR4070_PORT     the device for serial port 1, e.g. /dev/ttyUSB0 for a USB adapter\n"
+    "                   (default: port= under [link] in qmr4070.conf, picked in the program;\n"
+    "                   else /dev/ttyS0, COM1 on Windows)\n"
     "  QMR4070_DB       the record database file (default qmr4070/data.db in the user's\n"
     "                   data folder, ~/.local/share/qmr4070/data.db on Linux)\n"
     "  QMR4070_ARCHIVE  the shared PostgreSQL archive (libpq URL or key=value list);\n"

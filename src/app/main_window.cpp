@@ -168,6 +168,8 @@ void TForm1::BuildMenu()
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
     connect(N3, &QAction::triggered, this, &TForm1::N3Click);
+    PortItem = menuBar()->addAction(QStringLiteral("串口选择"));
+    connect(PortItem, &QAction::triggered, this, &TForm1::PortItemClick);
     StatisticsItem = menuBar()->addAction(QStringLiteral("统计"));
     StatisticsItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     // A window-wide shortcut, so it works whichever control has the focus.
@@ -199,6 +201,8 @@ void TForm1::FormCreate()
     Label5->setText(QStringLiteral(" "));
     ui::SetBackground(this, ui::kWindow);
     DateTimePicker1->setDate(QDate::currentDate());
+    // After the error box: the ports that exist, to pick the meter's by name.
+    if (!Com->PortOpen()) OfferPortAtStart();
 }
 
 void TForm1::Button2Click() { close(); }

@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -86,6 +87,7 @@ public:
     QAction* N3;
     QAction* StatisticsItem;
     QAction* AboutItem;  // "关于", last in the menu bar
+    QAction* PortItem;   // "串口选择" (main_window_port.cpp)
 
     void FormCreate();
     void ComComm();
@@ -98,6 +100,7 @@ public:
     void N3Click();
     void StatisticsItemClick();
     void AboutItemClick();
+    void PortItemClick();
     void RadioGroup1Click();
     void RadioGroup2Click();
     void RadioGroup3Click();
@@ -123,6 +126,9 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    // The port by name (main_window_port.cpp).
+    void OfferPortAtStart();
+    std::optional<QString> AskForPort(const QString& label);
     void Guarded(const std::function<void()>& body);
     void HandleFrame(const wire::Frame& frame);
     void ApplyStatusReport(const wire::Report& report);

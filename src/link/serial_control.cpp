@@ -2,6 +2,7 @@
 
 #include "log_categories.h"
 #include "platform_error.h"
+#include "port_choice.h"
 
 #include <QFileInfo>
 #include <QMetaObject>
@@ -100,6 +101,7 @@ QString SerialControl::DeviceForPort(int port)
     if (port == 1) {
         const QByteArray named = qgetenv("QMR4070_PORT");
         if (!named.isEmpty()) return QString::fromLocal8Bit(named);
+        if (const QString chosen = ChosenPort(); !chosen.isEmpty()) return chosen;
     }
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);

@@ -19,9 +19,11 @@ public:
     explicit SerialControl(QObject* parent = nullptr);
     ~SerialControl() override;
 
-    // Port n is COMn on Windows, /dev/ttyS<n-1> elsewhere; QMR4070_PORT names
-    // another device for port 1.
+    // Port n is COMn on Windows, /dev/ttyS<n-1> elsewhere. For port 1, QMR4070_PORT
+    // names another device, else the port kept in the settings file (port_choice.h).
     static QString DeviceForPort(int port);
+    // The device last opened (or tried).
+    QString Device() const { return device_; }
 
     int CommPort() const { return commPort_; }
     void setCommPort(int port);

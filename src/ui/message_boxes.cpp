@@ -3,6 +3,7 @@
 #include "log_categories.h"
 #include "platform_error.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 #include <exception>
 
@@ -38,6 +39,15 @@ bool QtMessageBoxes::ConfirmOkCancel(QWidget* parent, const QString& text)
                     parent);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
+}
+
+std::optional<QString> QtMessageBoxes::ChooseItem(QWidget* parent, const QString& caption, const QString& label,
+                                                  const QStringList& items, int current)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getItem(parent, caption, label, items, current, true, &ok);
+    if (!ok || text.trimmed().isEmpty()) return std::nullopt;
+    return text;
 }
 
 void QtMessageBoxes::About(QWidget* parent, const QString& caption, const QString& text)

@@ -3,7 +3,9 @@
 // and answer it, and can run other events while a box is "open" as a modal box does.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -25,6 +27,10 @@ public:
     virtual Answer AskYesNoCancel(QWidget* parent, const QString& text) = 0;
     // A confirmation: caption "Confirm", question icon, OK / Cancel; true for OK.
     virtual bool ConfirmOkCancel(QWidget* parent, const QString& text) = 0;
+    // A pick from a list that also takes a typed entry: OK / Cancel, `current` chosen
+    // first. The text picked or typed, or nothing when cancelled.
+    virtual std::optional<QString> ChooseItem(QWidget* parent, const QString& caption, const QString& label,
+                                              const QStringList& items, int current) = 0;
     // The About box: the program's icon, a caption of its own, an OK button.
     virtual void About(QWidget* parent, const QString& caption, const QString& text)
     {
@@ -40,6 +46,8 @@ public:
     void ShowError(QWidget* parent, const QString& text) override;
     Answer AskYesNoCancel(QWidget* parent, const QString& text) override;
     bool ConfirmOkCancel(QWidget* parent, const QString& text) override;
+    std::optional<QString> ChooseItem(QWidget* parent, const QString& caption, const QString& label,
+                                      const QStringList& items, int current) override;
     void About(QWidget* parent, const QString& caption, const QString& text) override;
 };
 

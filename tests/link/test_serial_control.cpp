@@ -4,10 +4,13 @@
 
 #include "frame_buffer.h"
 #include "platform_error.h"
+#include "port_choice.h"
 #include "pty_pair.h"
 #include "serial_control.h"
 
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -49,6 +52,10 @@ class SerialControlTest : public QObject {
 private slots:
     void portNames()
     {
+        // A settings file of this test's own (%LOCALAPPDATA% is the Windows build's).
+        QTemporaryDir config;
+        EnvironmentGuard configHome("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        QSettings(SettingsFilePath(), QSettings::IniFormat).remove(QStringLiteral("link"));
         std::optional<EnvironmentGuard> port;
         port.emplace("QMR4070_PORT", std::nullopt);
 #ifdef Q_OS_WIN
@@ -57,9 +64,15 @@ private slots:
         QCOMPARE(SerialControl::DeviceForPort(1), QStringLiteral("/dev/ttyS0"));
         QCOMPARE(SerialControl::DeviceForPort(3), QStringLiteral("/dev/ttyS2"));
 #endif
+        // A port kept in the settings file names port 1; QMR4070_PORT still wins.
+        KeepChosenPort(QStringLiteral("/dev/ttyUSB3"));
+        QCOMPARE(SerialControl::DeviceForPort(1), QStringLiteral("/dev/ttyUSB3"));
+        QVERIFY(SerialControl::DeviceForPort(2) != QStringLiteral("/dev/ttyUSB3"));
         port.emplace("QMR4070_PORT", "/dev/ttyUSB0");
         QCOMPARE(SerialControl::DeviceForPort(1), QStringLiteral("/dev/ttyUSB0"));
         QVERIFY(SerialControl::DeviceForPort(2) != QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(PortNameOfOffer(QStringLiteral("COM5 — USB-SERIAL CH340")), QStringLiteral("COM5"));
+        QCOMPARE(PortNameOfOffer(QStringLiteral(" /dev/pts/7 ")), QStringLiteral("/dev/pts/7"));
     }
 
     void eventOnlyAtThreshold()

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace testing_support {
@@ -18,6 +19,10 @@ public:
     QStringList asked;
     // The answers to the next questions, in order; Cancel when none is left.
     QList<ui::Answer> answers;
+    QStringList choiceLabels;  // of every choice offered
+    QList<QStringList> offered;
+    // The answers to the next choices, in order (nothing for Cancel); Cancel when none is left.
+    QList<std::optional<QString>> choices;
     // Run once, inside the next box shown, then forgotten.
     std::function<void()> whileNextBoxOpen;
 
@@ -40,6 +45,14 @@ public:
         asked << text;
         RunWhileOpen();
         return !answers.isEmpty() && answers.takeFirst() == ui::Answer::Yes;
+    }
+    std::optional<QString> ChooseItem(QWidget*, const QString&, const QString& label, const QStringList& items,
+                                      int) override
+    {
+        choiceLabels << label;
+        offered << items;
+        RunWhileOpen();
+        return choices.isEmpty() ? std::nullopt : choices.takeFirst();
     }
     void ShowError(QWidget*, const QString& text) override
     {
