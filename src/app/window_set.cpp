@@ -1,5 +1,8 @@
 #include "window_set.h"
 
+#include "alarm_log.h"
+#include "alarm_watch.h"
+#include "control_settings.h"
 #include "direct_limits_window.h"
 #include "file_dialogs.h"
 #include "login_window.h"
@@ -23,6 +26,9 @@ WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
       recorder_(*store_),
       watch_(*store_, recorder_)
 {
+    control_ = std::make_unique<stats::ControlSettings>();
+    alarms_ = std::make_unique<records::AlarmLog>(*store_);
+    alarmWatch_ = std::make_unique<stats::AlarmWatch>(*store_, *alarms_, *control_);
     login_ = std::make_unique<TForm6>(*this);
     main_ = std::make_unique<TForm1>(*this);
     directLimits_ = std::make_unique<TForm2>(*main_->Com, buffer_, boxes_);
@@ -30,6 +36,7 @@ WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
     searchResults_ = std::make_unique<TForm4>(*this);
     nominal_ = std::make_unique<TForm5>(*main_->Com, buffer_, boxes_);
     statistics_ = std::make_unique<stats::StatisticsWindow>(*store_, boxes_, *dialogs_);
+    statistics_->UseControl(*control_, alarms_.get());
 }
 
 WindowSet::~WindowSet()
@@ -41,6 +48,7 @@ WindowSet::~WindowSet()
     directLimits_.reset();
     main_.reset();
     login_.reset();
+    alarmWatch_.reset();
 }
 
 namespace {

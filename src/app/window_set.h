@@ -18,9 +18,14 @@ class TForm5;
 class TForm6;
 class QWidget;
 
-namespace stats {
-class StatisticsWindow;
+namespace records {
+class AlarmLog;
 }
+namespace stats {
+class AlarmWatch;
+class ControlSettings;
+class StatisticsWindow;
+}  // namespace stats
 
 namespace ui {
 class FileDialogs;
@@ -56,6 +61,10 @@ public:
     records::RecordStore& Store() { return *store_; }
     records::MeasurementRecorder& Recorder() { return recorder_; }
     DatabaseWatch& Watch() { return watch_; }
+    // The control charts' choices, the alarms in the record file and the rules at the bench.
+    stats::ControlSettings& Control() { return *control_; }
+    records::AlarmLog& Alarms() { return *alarms_; }
+    stats::AlarmWatch& AlarmWatcher() { return *alarmWatch_; }
 
 private:
     ui::MessageBoxes& boxes_;
@@ -65,6 +74,9 @@ private:
     std::unique_ptr<records::RecordStore> store_;
     records::MeasurementRecorder recorder_;
     DatabaseWatch watch_;
+    std::unique_ptr<stats::ControlSettings> control_;
+    std::unique_ptr<records::AlarmLog> alarms_;
+    std::unique_ptr<stats::AlarmWatch> alarmWatch_;
     // Created in this order; destroyed in reverse, so the main window's port closes last.
     std::unique_ptr<TForm6> login_;
     std::unique_ptr<TForm1> main_;

@@ -186,6 +186,8 @@ bool Forwarder::Pump()
             sentSinceBehind_ += sent;
             if (sent == kBatch) behind_ = true;
         }
+        while (!stop_ && SendAlarms() > 0) {
+        }
         if (behind_ && sent == 0) {
             qCInfo(lcArchive).noquote() << "archive caught up:" << sentSinceBehind_ << "records sent";
             behind_ = false;
@@ -241,6 +243,7 @@ void Forwarder::Connect()
 {
     server_.Open(config_.url);
     CheckServerTable();
+    CheckAlarmTable();
     SetState(State::Connected, {});
     behind_ = true;
 }

@@ -60,6 +60,9 @@ private:
     void CheckServerTable();
     QByteArray ReadBatch(int& rows, qint64& last);
     int SendBatch();
+    // The alarms beside the records, each sent once (forwarder_alarms.cpp).
+    void CheckAlarmTable();
+    int SendAlarms();
     void Fail(const QString& text);
     void SetState(State state, const QString& error);
     void WriteState();

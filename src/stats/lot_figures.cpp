@@ -16,6 +16,7 @@ void LotFigures::Add(const Reading& reading)
     max_ = max_ ? std::max(*max_, x) : x;
     ranges_.Add(x);
     histogram_.Add(x);
+    ++values_[x];
     trend_.push_back(reading);
     if (trend_.size() > size_t(kTrendLength)) trend_.pop_front();
 }

@@ -1,5 +1,8 @@
 #include "statistics_command.h"
 
+#include "alarm_log.h"
+#include "control_lines.h"
+#include "control_settings.h"
 #include "platform_error.h"
 #include "record_filter.h"
 #include "scope.h"
@@ -19,6 +22,7 @@ const QString kStatistics = QStringLiteral("statistics");
 struct Request {
     Scope scope;
     Limits limits;
+    std::optional<RuleChoice> rules;  // none: the program's choice
 };
 
 struct BadArgument {
@@ -44,7 +48,8 @@ Request Parse(const QStringList& arguments)
                        {QStringLiteral("operator"), QStringLiteral("of this operator number"), QStringLiteral("TEXT")},
                        {QStringLiteral("mode"), QStringLiteral("R (default) or %"), QStringLiteral("R|%")},
                        {QStringLiteral("lsl"), QStringLiteral("lower limit"), QStringLiteral("VALUE")},
-                       {QStringLiteral("usl"), QStringLiteral("upper limit"), QStringLiteral("VALUE")}});
+                       {QStringLiteral("usl"), QStringLiteral("upper limit"), QStringLiteral("VALUE")},
+                       {QStringLiteral("rules"), QStringLiteral("run rules, e.g. 1,2,3,5"), QStringLiteral("LIST")}});
     if (!parser.parse(QStringList{QStringLiteral("qmr4070")} + arguments)) throw BadArgument{parser.errorText()};
     if (!parser.positionalArguments().isEmpty())
         throw BadArgument{QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
@@ -68,6 +73,12 @@ Request Parse(const QStringList& arguments)
         throw BadArgument{QStringLiteral("--sort and --operator search within a date: give --date too")};
     }
     request.limits = {LimitOption(parser, QStringLiteral("lsl")), LimitOption(parser, QStringLiteral("usl"))};
+    if (parser.isSet(QStringLiteral("rules"))) {
+        request.rules = RuleChoice::Parse(parser.value(QStringLiteral("rules")));
+        if (!request.rules)
+            throw BadArgument{
+                QStringLiteral("--rules: '%1' is not a list of rules 1-8").arg(parser.value(QStringLiteral("rules")))};
+    }
     return request;
 }
 
@@ -81,7 +92,7 @@ int RunStatisticsCommand(const QStringList& arguments, const QString& databasePa
     } catch (const BadArgument& bad) {
         err << "qmr4070 --statistics: " << bad.text << '\n'
             << "usage: qmr4070 --statistics [--date YYYY-MM-DD] [--sort TEXT] [--operator TEXT] [--mode R|%] "
-               "[--lsl VALUE] [--usl VALUE]\n";
+               "[--lsl VALUE] [--usl VALUE] [--rules 1,2,3,...]\n";
         err.flush();
         return 2;
     }
@@ -92,7 +103,15 @@ int RunStatisticsCommand(const QStringList& arguments, const QString& databasePa
             throw PlatformError(QStringLiteral("no record database at %1").arg(shown));
         const records::RecordStore store(databasePath);
         const LotFigures figures = Recount(store, request.scope, request.limits);
-        for (const QString& line : FigureLines(ScopeWords(request.scope), figures, request.limits)) out << line << '\n';
+        const ControlSettings settings;
+        const QList<records::Alarm> alarms = records::ReadAlarms(
+            store, request.scope.filter ? std::optional(request.scope.filter->dateText) : std::nullopt,
+            ModeSymbol(request.scope.mode));
+        const ControlFigures control = ControlFiguresOf(figures, request.limits, settings.Frozen(request.scope.mode),
+                                                        request.rules.value_or(settings.Rules()), alarms);
+        for (const QString& line :
+             FigureLines(ScopeWords(request.scope), figures, request.limits) + ControlLines(control))
+            out << line << '\n';
         out.flush();
         return 0;
     } catch (const PlatformError& error) {
