@@ -13,6 +13,7 @@
 #include <QVariantList>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class QTimer;
 
@@ -82,6 +83,7 @@ private:
     bool behind_ = true;
     qint64 sentSinceBehind_ = 0;
     int backoffMs_ = 1000;
+    std::optional<bool> alarmsTable_;  // whether the open file keeps alarms; asked once per open
     QTimer* gather_ = nullptr;
     QTimer* retry_ = nullptr;
 };

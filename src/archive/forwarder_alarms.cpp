@@ -81,8 +81,10 @@ void Forwarder::CheckAlarmTable()
 int Forwarder::SendAlarms()
 {
     // A file the recording program has not opened since alarms came has none to send.
-    if (!RunLocal(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'alarms'")).next())
-        return 0;
+    if (!alarmsTable_)
+        alarmsTable_ =
+            RunLocal(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'alarms'")).next();
+    if (!*alarmsTable_) return 0;
     RunLocal(QStringLiteral("CREATE TABLE IF NOT EXISTS alarm_archive (archived_id INTEGER NOT NULL)"));
     QSqlQuery markRow = RunLocal(QStringLiteral("SELECT archived_id FROM alarm_archive"));
     const bool hasMark = markRow.next();
