@@ -23,6 +23,11 @@ public:
 
     explicit LotFigures(const BinLayout& layout = {}) : histogram_(layout) {}
     void Add(const Reading& reading);
+    // From sums kept elsewhere: `count` records of one sort and reading (none for the
+    // trend or the ranges), then the ranges and the last readings of the whole.
+    void AddMany(const Reading& reading, qint64 count);
+    void SetRanges(const MovingRange& ranges) { ranges_ = ranges; }
+    void SetTrend(std::deque<Reading> trend) { trend_ = std::move(trend); }
 
     qint64 Records() const { return records_; }
     qint64 Count(SortClass sort) const { return counts_[int(sort)]; }
