@@ -68,6 +68,11 @@ const QList<OptionEntry>& ProgramOptions()
          QStringLiteral("  upper limit (USL), in ohms (R) or percent (%)"),
          StartAction::PrintStatistics,
          true},
+        {{QStringLiteral("rules")},
+         QStringLiteral("1,2,3,..."),
+         QStringLiteral("  run rules (Nelson's 1-8) whose alarms are listed (default: those chosen in 统计)"),
+         StartAction::PrintStatistics,
+         true},
     };
     return options;
 }

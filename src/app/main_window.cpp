@@ -123,6 +123,7 @@ void TForm1::BuildControls()
 
     BuildRecords(client);
     FollowRecorder(client);
+    FollowAlarms(client);
 
     Button4 = MakeButton(client, QStringLiteral("单次"), 256, 512, 97, 25);
     SaveButton = MakeButton(client, QStringLiteral("保存"), 408, 512, 75, 25);

@@ -88,6 +88,9 @@ public:
     QAction* StatisticsItem;
     QAction* AboutItem;  // "关于", last in the menu bar
     QAction* PortItem;   // "串口选择" (main_window_port.cpp)
+    // The process alarm band, shown while an alarm stands unacknowledged.
+    QLabel* AlarmBand;
+    QPushButton* AlarmButton;  // "确认"
 
     void FormCreate();
     void ComComm();
@@ -116,6 +119,8 @@ public:
     void Button8Click();
     void Button5Click();
     void Button9Click();
+    // Acknowledges every alarm on the band (main_window_alarms.cpp).
+    void AlarmButtonClick();
 
     // The seven groups in switch-table order.
     RadioGroup* SwitchGroup(int switchIndex) const;
@@ -138,6 +143,8 @@ private:
     void BuildRecords(QWidget* client);
     void RecordReading(const records::MeasurementValues& values);
     void FollowRecorder(QWidget* client);
+    void FollowAlarms(QWidget* client);
+    void ShowAlarm(const QString& text);
     void ShowRecordsBox(const QString& text, bool asError);
     void ShowNextRecordsBox();
     // Shows the results and runs a search for the picked date; `condition` reads the
@@ -153,6 +160,8 @@ private:
     // Readings waiting to be saved, shown only while some wait; one records box at a time.
     QLabel* waitingLabel_ = nullptr;
     QList<std::pair<QString, bool>> recordsBoxes_;  // text, shown as an error
+    QString alarmText_;                             // the first alarm on the band, and how many stand with it
+    int alarms_ = 0;
     // Runs while Com is lost: tries to open the port again about once a second.
     QTimer* retakeTimer_;
 };

@@ -1,11 +1,17 @@
 #include "window_set.h"
 
+#include "alarm_log.h"
+#include "alarm_watch.h"
+#include "control_settings.h"
+#include "day_sums.h"
 #include "direct_limits_window.h"
 #include "file_dialogs.h"
+#include "log_categories.h"
 #include "login_window.h"
 #include "main_window.h"
 #include "nominal_value_window.h"
 #include "percent_limits_window.h"
+#include "platform_error.h"
 #include "record_filter.h"
 #include "record_query.h"
 #include "search_results_window.h"
@@ -23,6 +29,15 @@ WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
       recorder_(*store_),
       watch_(*store_, recorder_)
 {
+    // Only speed depends on the sums: a file that cannot take them now is counted the long way.
+    try {
+        records::EnsureDaySums(*store_);
+    } catch (const PlatformError& error) {
+        qCWarning(lcRecords).noquote() << "per-day sums not made:" << error.Text();
+    }
+    control_ = std::make_unique<stats::ControlSettings>();
+    alarms_ = std::make_unique<records::AlarmLog>(*store_);
+    alarmWatch_ = std::make_unique<stats::AlarmWatch>(*store_, *alarms_, *control_);
     login_ = std::make_unique<TForm6>(*this);
     main_ = std::make_unique<TForm1>(*this);
     directLimits_ = std::make_unique<TForm2>(*main_->Com, buffer_, boxes_);
@@ -35,6 +50,7 @@ WindowSet::WindowSet(ui::MessageBoxes& boxes, ui::FileDialogs* dialogs)
         const SearchNow search = OpenSearch(*searchResults_->Query1);
         statistics_->SearchChanged(search.open, search.filter);
     });
+    statistics_->UseControl(*control_, alarms_.get());
 }
 
 WindowSet::~WindowSet()
@@ -46,6 +62,7 @@ WindowSet::~WindowSet()
     directLimits_.reset();
     main_.reset();
     login_.reset();
+    alarmWatch_.reset();
 }
 
 namespace {

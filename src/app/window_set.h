@@ -19,12 +19,15 @@ class TForm6;
 class QWidget;
 
 namespace records {
+class AlarmLog;
 class RecordQuery;
-}
+}  // namespace records
 
 namespace stats {
+class AlarmWatch;
+class ControlSettings;
 class StatisticsWindow;
-}
+}  // namespace stats
 
 namespace ui {
 class FileDialogs;
@@ -60,6 +63,10 @@ public:
     records::RecordStore& Store() { return *store_; }
     records::MeasurementRecorder& Recorder() { return recorder_; }
     DatabaseWatch& Watch() { return watch_; }
+    // The control charts' choices, the alarms in the record file and the rules at the bench.
+    stats::ControlSettings& Control() { return *control_; }
+    records::AlarmLog& Alarms() { return *alarms_; }
+    stats::AlarmWatch& AlarmWatcher() { return *alarmWatch_; }
 
 private:
     struct SearchNow {
@@ -75,6 +82,9 @@ private:
     std::unique_ptr<records::RecordStore> store_;
     records::MeasurementRecorder recorder_;
     DatabaseWatch watch_;
+    std::unique_ptr<stats::ControlSettings> control_;
+    std::unique_ptr<records::AlarmLog> alarms_;
+    std::unique_ptr<stats::AlarmWatch> alarmWatch_;
     // Created in this order; destroyed in reverse, so the main window's port closes last.
     std::unique_ptr<TForm6> login_;
     std::unique_ptr<TForm1> main_;

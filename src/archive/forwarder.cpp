@@ -186,6 +186,7 @@ bool Forwarder::Pump()
             sentSinceBehind_ += sent;
             if (sent == kBatch) behind_ = true;
         }
+        while (!stop_ && SendAlarms() > 0) {}
         if (behind_ && sent == 0) {
             qCInfo(lcArchive).noquote() << "archive caught up:" << sentSinceBehind_ << "records sent";
             behind_ = false;
@@ -207,6 +208,7 @@ void Forwarder::OpenLocal()
     }
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.isOpen()) {
+        alarmsTable_.reset();
         if (!db.open()) throw Failure{QStringLiteral("%1: %2").arg(path_, db.lastError().text())};
         RunLocal(QStringLiteral("PRAGMA journal_mode=WAL"));
         RunLocal(QStringLiteral("PRAGMA synchronous=FULL"));
@@ -241,6 +243,7 @@ void Forwarder::Connect()
 {
     server_.Open(config_.url);
     CheckServerTable();
+    CheckAlarmTable();
     SetState(State::Connected, {});
     behind_ = true;
 }

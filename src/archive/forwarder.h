@@ -13,6 +13,7 @@
 #include <QVariantList>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class QTimer;
 
@@ -60,6 +61,9 @@ private:
     void CheckServerTable();
     QByteArray ReadBatch(int& rows, qint64& last);
     int SendBatch();
+    // The alarms beside the records, each sent once (forwarder_alarms.cpp).
+    void CheckAlarmTable();
+    int SendAlarms();
     void Fail(const QString& text);
     void SetState(State state, const QString& error);
     void WriteState();
@@ -79,6 +83,7 @@ private:
     bool behind_ = true;
     qint64 sentSinceBehind_ = 0;
     int backoffMs_ = 1000;
+    std::optional<bool> alarmsTable_;  // whether the open file keeps alarms; asked once per open
     QTimer* gather_ = nullptr;
     QTimer* retry_ = nullptr;
 };

@@ -77,6 +77,9 @@ public:
     RecordStore& operator=(const RecordStore&) = delete;
 
     const QString& Path() const { return path_; }
+    // The Qt SQL connection to the open file, for tables kept beside the records; it
+    // changes when the file is opened anew.
+    const QString& ConnectionName() const { return connection_; }
 
     // Each of these is one committed transaction; PlatformError on failure. A write lock
     // held elsewhere is waited for a few milliseconds only: the caller keeps what could

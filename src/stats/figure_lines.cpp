@@ -31,6 +31,21 @@ QString Fixed(double value, int significant, bool dropZeros)
 
 }  // namespace
 
+std::vector<double> RoundTicks(double low, double high, int most)
+{
+    std::vector<double> ticks;
+    if (!(high > low) || most < 2 || !std::isfinite(high - low)) return ticks;
+    const double decade = std::pow(10.0, std::floor(std::log10((high - low) / most)));
+    for (const double factor : {1.0, 2.0, 5.0, 10.0, 20.0, 50.0}) {
+        const double step = decade * factor;
+        const double first = std::ceil(low / step - 1e-9), last = std::floor(high / step + 1e-9);
+        if (last - first + 1 > most) continue;
+        for (double k = first; k <= last; ++k) ticks.push_back(k * step);
+        return ticks;
+    }
+    return ticks;
+}
+
 QString PlainNumber(double value) { return Fixed(value, 10, true); }
 
 UnitScale ScaleFor(double magnitude, Mode mode)

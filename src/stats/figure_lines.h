@@ -28,6 +28,10 @@ QString Index(const std::optional<double>& index);
 
 inline const QString kNone = QStringLiteral("—");
 
+// Axis ticks on round values (1, 2 or 5 times a power of ten) inside [low, high]: the
+// finest such step that gives at most `most` of them.
+std::vector<double> RoundTicks(double low, double high, int most = 6);
+
 // One line per figure, label first, fields separated by a TAB.
 QStringList FigureLines(const QString& scopeWords, const LotFigures& figures, const Limits& limits);
 

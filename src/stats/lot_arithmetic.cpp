@@ -21,7 +21,26 @@ void RunningMoments::Add(double x)
     squares_ += delta * (x - mean_);
 }
 
+void RunningMoments::AddMany(double x, qint64 n)
+{
+    if (n <= 0) return;
+    const double total = double(count_ + n);
+    const double delta = x - mean_;
+    mean_ += delta * double(n) / total;
+    squares_ += delta * delta * double(count_) * double(n) / total;
+    count_ += n;
+}
+
 double RunningMoments::SampleDeviation() const { return count_ > 1 ? std::sqrt(squares_ / double(count_ - 1)) : 0; }
+
+MovingRange MovingRange::Of(double sum, qint64 ranges, std::optional<double> last)
+{
+    MovingRange made;
+    made.sum_ = sum;
+    made.ranges_ = ranges;
+    made.last_ = last;
+    return made;
+}
 
 void MovingRange::Add(double x)
 {

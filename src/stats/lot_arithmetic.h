@@ -21,6 +21,8 @@ SortClass SortClassOf(const QString& sortText);
 class RunningMoments {
 public:
     void Add(double x);
+    // `n` equal values at once, by Chan's update for two groups.
+    void AddMany(double x, qint64 n);
     qint64 Count() const { return count_; }
     double Mean() const { return mean_; }
     // With n−1 in the denominator; 0 below two values.
@@ -36,6 +38,8 @@ private:
 class MovingRange {
 public:
     static constexpr double kD2 = 1.128;  // d2 for ranges of two
+    // From sums kept elsewhere: `ranges` ranges adding up to `sum`, the last value `last`.
+    static MovingRange Of(double sum, qint64 ranges, std::optional<double> last);
     void Add(double x);
     qint64 Ranges() const { return ranges_; }
     double Mean() const { return ranges_ > 0 ? sum_ / double(ranges_) : 0; }
@@ -67,7 +71,7 @@ BinLayout LayoutFromRange(double min, double max);
 class Histogram {
 public:
     explicit Histogram(const BinLayout& layout = {});
-    void Add(double x) { ++Slot(x); }
+    void Add(double x, qint64 n = 1) { Slot(x) += n; }
     void Remove(double x) { --Slot(x); }
     const BinLayout& Layout() const { return layout_; }
     const std::vector<qint64>& Counts() const { return counts_; }

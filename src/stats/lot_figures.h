@@ -7,6 +7,7 @@
 
 #include <array>
 #include <deque>
+#include <unordered_map>
 
 namespace stats {
 
@@ -22,6 +23,11 @@ public:
 
     explicit LotFigures(const BinLayout& layout = {}) : histogram_(layout) {}
     void Add(const Reading& reading);
+    // From sums kept elsewhere: `count` records of one sort and reading (none for the
+    // trend or the ranges), then the ranges and the last readings of the whole.
+    void AddMany(const Reading& reading, qint64 count);
+    void SetRanges(const MovingRange& ranges) { ranges_ = ranges; }
+    void SetTrend(std::deque<Reading> trend) { trend_ = std::move(trend); }
 
     qint64 Records() const { return records_; }
     qint64 Count(SortClass sort) const { return counts_[int(sort)]; }
@@ -33,6 +39,9 @@ public:
     const Histogram& Bins() const { return histogram_; }
     // The last readings with a number, oldest first.
     const std::deque<Reading>& Trend() const { return trend_; }
+    // Each distinct reading with its count, for the test of a normal spread; a meter's
+    // readings repeat a few thousand texts, so this stays small.
+    const std::unordered_map<double, qint64>& Values() const { return values_; }
     Capability CapabilityAgainst(const Limits& limits) const;
 
 private:
@@ -44,6 +53,7 @@ private:
     MovingRange ranges_;
     Histogram histogram_;
     std::deque<Reading> trend_;
+    std::unordered_map<double, qint64> values_;
 };
 
 // The bins for a lot: from the limits when both are known, else from the readings' range.

@@ -1,10 +1,13 @@
 #include "plot_widget.h"
 
+#include "control_lines.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <tuple>
 
 namespace stats {
 
@@ -41,24 +44,38 @@ void DrawFrame(QPainter& painter, const QRect& plot, const QString& title, const
 
 void DrawXTicks(QPainter& painter, const QRect& plot, const Axis& x, const UnitScale& scale)
 {
-    for (int i = 0; i <= 4; ++i) {
-        const double v = x.from + (x.to - x.from) * i / 4;
+    for (const double v : RoundTicks(x.from, x.to, 6)) {
         const int px = int(x.Pixel(v));
         painter.drawLine(px, plot.bottom(), px, plot.bottom() + 4);
         painter.drawText(QRect(px - 50, plot.bottom() + 4, 100, 16), Qt::AlignCenter, Tick(v, scale));
     }
 }
 
-// Ticks at `step` apart from the axis' start (a quarter of the axis by default).
+// Ticks at `step` apart from the axis' start, or on round values without a step.
 void DrawYTicks(QPainter& painter, const QRect& plot, const Axis& y, const std::function<QString(double)>& text,
                 double step = 0)
 {
-    if (!(step > 0)) step = (y.to - y.from) / 4;
-    for (double v = y.from; v <= y.to + step * 1e-6; v += step) {
+    std::vector<double> ticks;
+    if (step > 0)
+        for (double v = y.from; v <= y.to + step * 1e-6; v += step) ticks.push_back(v);
+    else
+        ticks = RoundTicks(y.from, y.to, 5);
+    for (const double v : ticks) {
         const int py = int(y.Pixel(v));
         painter.drawLine(plot.left() - 4, py, plot.left(), py);
         painter.drawText(QRect(plot.left() - 66, py - 8, 60, 16), Qt::AlignRight | Qt::AlignVCenter, text(v));
     }
+}
+
+// Room for a value axis around `low`..`high` and the lines that must show.
+std::pair<double, double> Span(double low, double high)
+{
+    if (!(high > low)) {
+        const double pad = low != 0 ? std::abs(low) * 1e-3 : 1e-3;
+        return {low - pad, high + pad};
+    }
+    const double pad = (high - low) * 0.05;
+    return {low - pad, high + pad};
 }
 
 void VerticalLine(QPainter& painter, const QRect& plot, double px, const QColor& colour, const QString& label)
@@ -82,8 +99,14 @@ void HorizontalLine(QPainter& painter, const QRect& plot, double py, const QColo
 
 PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent)
 {
-    setMinimumSize(480, 440);
+    setMinimumSize(480, 600);
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PlotWidget::UseControl(const std::optional<ControlLimits>& control, RuleChoice rules)
+{
+    control_ = control;
+    rules_ = rules;
 }
 
 void PlotWidget::Show(const LotFigures& figures, const Limits& limits, Mode mode)
@@ -97,14 +120,23 @@ void PlotWidget::Show(const LotFigures& figures, const Limits& limits, Mode mode
     mean_ = figures.Moments().Count() > 0 ? std::optional(figures.Moments().Mean()) : std::nullopt;
     sigma_ = figures.Ranges().WithinSigma();
     trend_.assign(figures.Trend().begin(), figures.Trend().end());
+    firings_ = TrendFirings(figures.Trend(), control_, rules_);
     update();
+}
+
+bool PlotWidget::Marked(size_t index) const
+{
+    return std::any_of(firings_.begin(), firings_.end(), [&](const Firing& f) {
+        return qint64(index) >= f.firstNumber && qint64(index) <= f.lastNumber;
+    });
 }
 
 int PlotWidget::PointsOutsideControl() const
 {
-    if (!mean_ || !(sigma_ > 0)) return 0;
-    return int(std::count_if(trend_.begin(), trend_.end(),
-                             [&](const Reading& r) { return std::abs(*r.value - *mean_) > 3 * sigma_; }));
+    if (!control_) return 0;
+    return int(std::count_if(trend_.begin(), trend_.end(), [&](const Reading& r) {
+        return *r.value > control_->Upper() || *r.value < control_->Lower();
+    }));
 }
 
 QImage PlotWidget::Picture(const QSize& size) const
@@ -126,9 +158,10 @@ void PlotWidget::Draw(QPainter& painter, const QRect& area) const
 {
     painter.fillRect(area, Qt::white);
     painter.setRenderHint(QPainter::Antialiasing);
-    const int half = area.height() / 2;
-    DrawHistogram(painter, QRect(area.left(), area.top(), area.width(), half));
-    DrawTrend(painter, QRect(area.left(), area.top() + half, area.width(), area.height() - half));
+    const int third = area.height() / 3;
+    DrawHistogram(painter, QRect(area.left(), area.top(), area.width(), third));
+    DrawTrend(painter, QRect(area.left(), area.top() + third, area.width(), third));
+    DrawRanges(painter, QRect(area.left(), area.top() + 2 * third, area.width(), area.height() - 2 * third));
 }
 
 void PlotWidget::DrawHistogram(QPainter& painter, const QRect& area) const
@@ -172,27 +205,25 @@ void PlotWidget::DrawTrend(QPainter& painter, const QRect& area) const
         low = *least->value;
         high = *most->value;
     }
-    if (mean_ && sigma_ > 0) {
-        low = std::min(low, *mean_ - 3.5 * sigma_);
-        high = std::max(high, *mean_ + 3.5 * sigma_);
+    if (control_) {
+        low = std::min(low, control_->Lower());
+        high = std::max(high, control_->Upper());
     }
-    if (!(high > low)) {
-        const double pad = low != 0 ? std::abs(low) * 1e-3 : 1e-3;
-        low -= pad, high += pad;
-    }
+    std::tie(low, high) = Span(low, high);
     const UnitScale scale = ScaleFor(std::max(std::abs(low), std::abs(high)), mode_);
-    DrawFrame(painter, plot, QStringLiteral("趋势 (单值图)"), QStringLiteral("最近 %1 个读数").arg(trend_.size()),
-              QStringLiteral("测试数据 (%1)").arg(scale.unit));
+    const QString source = control_ ? QStringLiteral("控制限：") + LimitsSourceWords(*control_) : kLimitsUndecided;
+    DrawFrame(painter, plot, QStringLiteral("单值图  %1").arg(source),
+              QStringLiteral("最近 %1 个读数").arg(trend_.size()), QStringLiteral("测试数据 (%1)").arg(scale.unit));
     if (trend_.empty()) return;
     const Axis x{0, double(std::max<size_t>(trend_.size() - 1, 1)), plot.left() + 4, plot.right() - 4};
     const Axis y{low, high, plot.bottom(), plot.top()};
     DrawYTicks(painter, plot, y, [&](double v) { return Tick(v, scale); });
-    if (mean_) {
+    if (control_) {
+        HorizontalLine(painter, plot, y.Pixel(control_->centre), kMean, Qt::SolidLine, QStringLiteral("CL"));
+        HorizontalLine(painter, plot, y.Pixel(control_->Upper()), kLimit, Qt::DashLine, QStringLiteral("UCL"));
+        HorizontalLine(painter, plot, y.Pixel(control_->Lower()), kLimit, Qt::DashLine, QStringLiteral("LCL"));
+    } else if (mean_) {
         HorizontalLine(painter, plot, y.Pixel(*mean_), kMean, Qt::SolidLine, QStringLiteral("x̄"));
-        if (sigma_ > 0) {
-            HorizontalLine(painter, plot, y.Pixel(*mean_ + 3 * sigma_), kLimit, Qt::DashLine, QStringLiteral("UCL"));
-            HorizontalLine(painter, plot, y.Pixel(*mean_ - 3 * sigma_), kLimit, Qt::DashLine, QStringLiteral("LCL"));
-        }
     }
     QPainterPath line;
     for (size_t i = 0; i < trend_.size(); ++i) {
@@ -201,11 +232,15 @@ void PlotWidget::DrawTrend(QPainter& painter, const QRect& area) const
     }
     painter.setPen(QPen(QColor(0x90, 0xA0, 0xC0), 1));
     painter.drawPath(line);
-    const bool limitsKnown = mean_ && sigma_ > 0;
     for (size_t i = 0; i < trend_.size(); ++i) {
         const Reading& r = trend_[i];
         const QPointF p(x.Pixel(double(i)), y.Pixel(*r.value));
-        const bool outside = limitsKnown && std::abs(*r.value - *mean_) > 3 * sigma_;
+        const bool outside = control_ && (*r.value > control_->Upper() || *r.value < control_->Lower());
+        if (Marked(i)) {
+            painter.setPen(QPen(kMarked, 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(p, 5, 5);
+        }
         painter.setPen(Qt::NoPen);
         painter.setBrush(outside ? kLimit : kPoint);
         painter.drawEllipse(p, 2.5, 2.5);
@@ -216,6 +251,51 @@ void PlotWidget::DrawTrend(QPainter& painter, const QRect& area) const
             painter.setBrush(kMarked);
             painter.drawPolygon(mark);
         }
+    }
+    // Each firing's rule number over its last point.
+    painter.setPen(kMarked);
+    for (const Firing& f : firings_) {
+        const QPointF p(x.Pixel(double(f.lastNumber)), y.Pixel(*trend_[size_t(f.lastNumber)].value));
+        painter.drawText(QPointF(p.x() - 3, p.y() - 9), QString::number(f.rule));
+    }
+    painter.setBrush(Qt::NoBrush);
+}
+
+void PlotWidget::DrawRanges(QPainter& painter, const QRect& area) const
+{
+    const QRect plot = area.adjusted(kLeft, kTop, -kRight, -kBottom);
+    std::vector<double> ranges;
+    for (size_t i = 1; i < trend_.size(); ++i) ranges.push_back(std::abs(*trend_[i].value - *trend_[i - 1].value));
+    double high = ranges.empty() ? 0 : *std::max_element(ranges.begin(), ranges.end());
+    if (control_) high = std::max(high, control_->RangeUpper());
+    const auto [from, to] = Span(0, high);
+    const UnitScale scale = ScaleFor(std::max(std::abs(from), std::abs(to)), mode_);
+    DrawFrame(painter, plot, QStringLiteral("移动极差图"), QString(), QStringLiteral("MR (%1)").arg(scale.unit));
+    if (ranges.empty()) return;
+    const Axis x{0, double(std::max<size_t>(trend_.size() - 1, 1)), plot.left() + 4, plot.right() - 4};
+    const Axis y{0, to, plot.bottom(), plot.top()};
+    DrawYTicks(painter, plot, y, [&](double v) { return Tick(v, scale); });
+    if (control_) {
+        HorizontalLine(painter, plot, y.Pixel(control_->RangeMean()), kMean, Qt::SolidLine, QStringLiteral("MR̄"));
+        HorizontalLine(painter, plot, y.Pixel(control_->RangeUpper()), kLimit, Qt::DashLine, QStringLiteral("UCL"));
+    }
+    QPainterPath line;
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        const QPointF p(x.Pixel(double(i + 1)), y.Pixel(ranges[i]));
+        i == 0 ? line.moveTo(p) : line.lineTo(p);
+    }
+    painter.setPen(QPen(QColor(0x90, 0xA0, 0xC0), 1));
+    painter.drawPath(line);
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        const QPointF p(x.Pixel(double(i + 1)), y.Pixel(ranges[i]));
+        if (Marked(i + 1)) {
+            painter.setPen(QPen(kMarked, 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(p, 5, 5);
+        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(control_ && ranges[i] > control_->RangeUpper() ? kLimit : kPoint);
+        painter.drawEllipse(p, 2.5, 2.5);
     }
     painter.setBrush(Qt::NoBrush);
 }

@@ -21,7 +21,12 @@ Reading ReadingOf(const QVariantList& values);
 
 // Reads the scope in the table's order a page at a time; memory stays flat.
 LotFigures Recount(const records::RecordStore& store, const Scope& scope, const BinLayout& layout);
-// With bins from the limits, or else from the range of the scope's readings.
+// The whole table's figures from the file's per-day sums; none for another scope, or
+// when the file has no sums to trust.
+std::optional<LotFigures> RecountFromDaySums(const records::RecordStore& store, const Scope& scope,
+                                             const Limits& limits);
+// With bins from the limits, or else from the range of the scope's readings; from the
+// per-day sums where they serve.
 LotFigures Recount(const records::RecordStore& store, const Scope& scope, const Limits& limits);
 
 }  // namespace stats

@@ -1,12 +1,13 @@
 #include "statistics_command.h"
 
+#include "alarm_log.h"
+#include "control_lines.h"
+#include "control_settings.h"
 #include "platform_error.h"
 #include "record_filter.h"
 #include "scope.h"
 
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cmath>
@@ -20,6 +21,7 @@ const QString kStatistics = QStringLiteral("statistics");
 struct Request {
     Scope scope;
     Limits limits;
+    std::optional<RuleChoice> rules;  // none: the program's choice
 };
 
 struct BadArgument {
@@ -45,7 +47,8 @@ Request Parse(const QStringList& arguments)
                        {QStringLiteral("operator"), QStringLiteral("of this operator number"), QStringLiteral("TEXT")},
                        {QStringLiteral("mode"), QStringLiteral("R (default) or %"), QStringLiteral("R|%")},
                        {QStringLiteral("lsl"), QStringLiteral("lower limit"), QStringLiteral("VALUE")},
-                       {QStringLiteral("usl"), QStringLiteral("upper limit"), QStringLiteral("VALUE")}});
+                       {QStringLiteral("usl"), QStringLiteral("upper limit"), QStringLiteral("VALUE")},
+                       {QStringLiteral("rules"), QStringLiteral("run rules, e.g. 1,2,3,5"), QStringLiteral("LIST")}});
     if (!parser.parse(QStringList{QStringLiteral("qmr4070")} + arguments)) throw BadArgument{parser.errorText()};
     if (!parser.positionalArguments().isEmpty())
         throw BadArgument{QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
@@ -72,16 +75,35 @@ Request Parse(const QStringList& arguments)
     if (!LimitsUsable(request.limits))
         throw BadArgument{QStringLiteral("--lsl %1 is not below --usl %2")
                               .arg(parser.value(QStringLiteral("lsl")), parser.value(QStringLiteral("usl")))};
+    if (parser.isSet(QStringLiteral("rules"))) {
+        request.rules = RuleChoice::Parse(parser.value(QStringLiteral("rules")));
+        if (!request.rules)
+            throw BadArgument{
+                QStringLiteral("--rules: '%1' is not a list of rules 1-8").arg(parser.value(QStringLiteral("rules")))};
+    }
     return request;
+}
+
+struct Report {
+    LotFigures figures;
+    QList<records::Alarm> alarms;
+};
+
+Report ReportOn(const records::RecordStore& store, const Request& request)
+{
+    const Scope& scope = request.scope;
+    return {Recount(store, scope, request.limits),
+            records::ReadAlarms(store, scope.filter ? std::optional(scope.filter->dateText) : std::nullopt,
+                                ModeSymbol(scope.mode))};
 }
 
 // Read only: the report never changes the file, nor waits on the recording program. A
 // file of an older version is counted from an up-to-date copy in a temporary folder.
-LotFigures CountFile(const QString& path, const Request& request, QTextStream& err)
+Report ReportOnFile(const QString& path, const Request& request, QTextStream& err)
 {
     try {
         const records::RecordStore store(path, records::Access::Read);
-        return Recount(store, request.scope, request.limits);
+        return ReportOn(store, request);
     } catch (const records::OlderFileError& older) {
         err << "qmr4070 --statistics: " << older.Text() << "; counted from a temporary copy\n";
         err.flush();
@@ -92,7 +114,7 @@ LotFigures CountFile(const QString& path, const Request& request, QTextStream& e
     const QString copy = folder.filePath(QStringLiteral("data.db"));
     records::CopyDatabase(path, copy);
     const records::RecordStore store(copy);
-    return Recount(store, request.scope, request.limits);
+    return ReportOn(store, request);
 }
 
 }  // namespace
@@ -105,14 +127,19 @@ int RunStatisticsCommand(const QStringList& arguments, const QString& databasePa
     } catch (const BadArgument& bad) {
         err << "qmr4070 --statistics: " << bad.text << '\n'
             << "usage: qmr4070 --statistics [--date YYYY-MM-DD] [--sort TEXT] [--operator TEXT] [--mode R|%] "
-               "[--lsl VALUE] [--usl VALUE]\n";
+               "[--lsl VALUE] [--usl VALUE] [--rules 1,2,3,...]\n";
         err.flush();
         return 2;
     }
-    const QString shown = QDir::toNativeSeparators(databasePath);
     try {
-        const LotFigures figures = CountFile(databasePath, request, err);
-        for (const QString& line : FigureLines(ScopeWords(request.scope), figures, request.limits)) out << line << '\n';
+        const Report report = ReportOnFile(databasePath, request, err);
+        const ControlSettings settings;
+        const ControlFigures control =
+            ControlFiguresOf(report.figures, request.limits, settings.Frozen(request.scope.mode),
+                             request.rules.value_or(settings.Rules()), report.alarms);
+        for (const QString& line :
+             FigureLines(ScopeWords(request.scope), report.figures, request.limits) + ControlLines(control))
+            out << line << '\n';
         out.flush();
         return 0;
     } catch (const PlatformError& error) {

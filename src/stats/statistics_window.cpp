@@ -31,8 +31,8 @@ namespace {
 constexpr qint64 kCapabilityReadings = 30;
 constexpr int kRefreshMs = 150;
 
-const QStringList kLabels{"记录数", "HIGH",   "PASS",   "LOW", "其他", "合格率", "无数值", "最小值",
-                          "最大值", "平均值", "标准差", "Cp",  "Cpk",  "Pp",     "Ppk"};
+const QStringList kLabels{"记录数", "HIGH",   "PASS", "LOW", "其他", "合格率", "无数值", "最小值", "最大值",
+                          "平均值", "标准差", "Cp",   "Cpk", "Pp",   "Ppk",    "控制限", "A²",     "受控"};
 
 // A limit as typed: a number with a unit ("97mΩ", "2%") or a bare number (ohms or
 // percent); empty is no limit. False for anything else.
@@ -59,7 +59,11 @@ QString CountWithShare(qint64 count, qint64 total)
 }  // namespace
 
 StatisticsWindow::StatisticsWindow(records::RecordStore& store, ui::MessageBoxes& boxes, ui::FileDialogs& dialogs)
-    : store_(store), boxes_(boxes), dialogs_(dialogs)
+    : store_(store),
+      boxes_(boxes),
+      dialogs_(dialogs),
+      ownControl_(std::make_unique<ControlSettings>()),
+      control_(ownControl_.get())
 {
     setWindowTitle(QStringLiteral("统计"));
     setWindowFlags(Qt::Window);
@@ -109,12 +113,13 @@ void StatisticsWindow::BuildControls()
     SaveButton = new QPushButton(QStringLiteral("保存图片"));
     grid->addWidget(CopyButton, row, 0);
     grid->addWidget(SaveButton, row++, 1);
+    BuildControlChart(grid, row);
     grid->setRowStretch(row, 1);
     Plot = new PlotWidget;
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(Plot, 1);
-    resize(940, 600);
+    resize(1000, 780);
 
     connect(ScopeBox, &QComboBox::currentIndexChanged, this, &StatisticsWindow::Follow);
     connect(ModeBox, &QComboBox::currentIndexChanged, this, [this] {
@@ -264,7 +269,7 @@ void StatisticsWindow::Refresh()
     set("Ppk", Index(capability.ppk));
     const bool few = moments.Count() < kCapabilityReadings;
     for (const char* label : {"Cp", "Cpk"}) values_[QString::fromUtf8(label)]->setEnabled(!few);
-    Plot->Show(figures, live_->CurrentLimits(), mode);
+    RefreshControl(figures, mode);
 }
 
 QString StatisticsWindow::Shown(const QString& label) const
@@ -276,7 +281,8 @@ QString StatisticsWindow::Shown(const QString& label) const
 QStringList StatisticsWindow::Lines() const
 {
     if (!live_) return {};
-    return FigureLines(ScopeWords(live_->CurrentScope()), live_->Figures(), live_->CurrentLimits());
+    return FigureLines(ScopeWords(live_->CurrentScope()), live_->Figures(), live_->CurrentLimits()) +
+           ControlLines(CurrentControl());
 }
 
 void StatisticsWindow::CopyClick()

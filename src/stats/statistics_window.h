@@ -3,6 +3,8 @@
 // the date picked on the main window, the whole table, or the open search result, in
 // one display mode; the limits come prefilled and can be edited here.
 
+#include "control_lines.h"
+#include "control_settings.h"
 #include "live_figures.h"
 
 #include <QDate>
@@ -10,10 +12,13 @@
 #include <QWidget>
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
+class QGridLayout;
 class QTimer;
 
 namespace ui {
@@ -42,6 +47,9 @@ class StatisticsWindow : public QWidget {
 public:
     StatisticsWindow(records::RecordStore& store, ui::MessageBoxes& boxes, ui::FileDialogs& dialogs);
     ~StatisticsWindow() override;
+    // The program's control-chart choices and its alarm log, instead of the window's own
+    // choices and no alarms.
+    void UseControl(ControlSettings& control, records::AlarmLog* alarms);
 
     // Shows the window on this scope, counted afresh.
     void Open(const StatisticsChoices& choices, ScopeKind kind);
@@ -59,9 +67,17 @@ public:
     QPushButton* CopyButton;
     QPushButton* SaveButton;
     PlotWidget* Plot;
+    // "固定控制限" freezes the scope's centre line and σ̂ for its display mode; "解除"
+    // returns to the scope's own.
+    QPushButton* FreezeButton;
+    QPushButton* ReleaseButton;
+    std::array<QCheckBox*, kRuleCount> RuleBoxes;
+    QListWidget* AlarmList;  // "报警": the scope's alarms
 
     void CopyClick();
     void SaveClick();
+    void FreezeClick();
+    void ReleaseClick();
     // The shown text of a figure by its label ("记录数", "Cpk", …).
     QString Shown(const QString& label) const;
 
@@ -79,6 +95,9 @@ private:
     void ShowLimitsNote();
     void OfferSearch(bool open);
     void Refresh();
+    void BuildControlChart(QGridLayout* grid, int& row);
+    void RefreshControl(const LotFigures& figures, Mode mode);
+    ControlFigures CurrentControl() const;
 
     records::RecordStore& store_;
     ui::MessageBoxes& boxes_;
@@ -89,6 +108,9 @@ private:
     QLabel* scopeLabel_;
     QLabel* limitsNote_;
     QTimer* refresh_;
+    std::unique_ptr<ControlSettings> ownControl_;
+    ControlSettings* control_;
+    records::AlarmLog* alarms_ = nullptr;
     bool opening_ = false;
     bool searchPending_ = false;
 };

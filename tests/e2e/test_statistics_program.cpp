@@ -61,8 +61,9 @@ private slots:
         QApplication::clipboard()->clear();
         statistics.CopyButton->click();
         QStringList copied = QApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(copied.size(), 17);
+        QCOMPARE(copied.size(), 30);
         QCOMPARE(copied[1], QStringLiteral("记录数\t12"));
+        QCOMPARE(copied[17], QStringLiteral("控制限\t控制限未定"));  // fewer than 25 readings
         QVERIFY2(copied[11].startsWith(QStringLiteral("下限\t0.09")), qPrintable(copied[11]));
 
         trigger();

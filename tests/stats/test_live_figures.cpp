@@ -1,7 +1,8 @@
 // Live figures on a real record file: after a random series of appends, deletes and a
-// clear, they equal the scope counted afresh (the bins too), for a date and for a search
-// by sort result.
+// clear, they equal the scope counted afresh (the bins too), for a date, for a search by
+// sort result and for the whole table counted from the per-day sums.
 
+#include "day_sums.h"
 #include "live_figures.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,8 @@ using namespace stats;
 
 namespace {
 
-records::NewRecord RandomRecord(QRandomGenerator& random, int number, double centre = 100)
+// `daily`: a day's records together, a new day every 100 records, as a bench makes them.
+records::NewRecord RandomRecord(QRandomGenerator& random, int number, bool daily = false, double centre = 100)
 {
     static const QStringList kSorts{"PASS", "PASS", "PASS", "HIGH", "LOW", "NULL", ""};
     static const QStringList kStatus{"--ERROR--", "︺︺︺︺︺"};
@@ -23,17 +25,17 @@ records::NewRecord RandomRecord(QRandomGenerator& random, int number, double cen
     if (random.bounded(20) == 0) reading = kStatus[int(random.bounded(2))];
     return {number,
             QStringLiteral("1001"),
-            random.bounded(3) == 0 ? QStringLiteral("2026-12-09") : QStringLiteral("2026-12-10"),
+            daily                    ? QDate(2026, 11, 1).addDays(number / 100).toString(QStringLiteral("yyyy-MM-dd"))
+            : random.bounded(3) == 0 ? QStringLiteral("2026-12-09")
+                                     : QStringLiteral("2026-12-10"),
             percent ? QStringLiteral("%") : QStringLiteral("R"),
             reading,
             kSorts[int(random.bounded(kSorts.size()))],
             QDateTime::currentDateTime()};
 }
 
-void CompareWithRecount(const LiveFigures& live, const records::RecordStore& store)
+void CompareFigures(const LotFigures& a, const LotFigures& b)
 {
-    const LotFigures& a = live.Figures();
-    const LotFigures b = Recount(store, live.CurrentScope(), a.Bins().Layout());
     QCOMPARE(a.Records(), b.Records());
     for (SortClass sort : {SortClass::High, SortClass::Pass, SortClass::Low, SortClass::Other})
         QCOMPARE(a.Count(sort), b.Count(sort));
@@ -52,6 +54,17 @@ void CompareWithRecount(const LiveFigures& live, const records::RecordStore& sto
     for (size_t i = 0; i < a.Trend().size(); ++i) QCOMPARE(a.Trend()[i].value, b.Trend()[i].value);
 }
 
+// Against the scope read record by record; the whole table also straight from the sums.
+void CompareWithRecount(const LiveFigures& live, const records::RecordStore& store)
+{
+    const LotFigures counted = Recount(store, live.CurrentScope(), live.Figures().Bins().Layout());
+    CompareFigures(live.Figures(), counted);
+    if (live.CurrentScope().filter) return;
+    const std::optional<LotFigures> summed = RecountFromDaySums(store, live.CurrentScope(), live.CurrentLimits());
+    QVERIFY(summed);
+    CompareFigures(*summed, Recount(store, live.CurrentScope(), summed->Bins().Layout()));
+}
+
 }  // namespace
 
 class TestLiveFigures : public QObject {
@@ -61,28 +74,32 @@ private slots:
     {
         QTest::addColumn<bool>("bySort");
         QTest::addColumn<bool>("withLimits");
-        QTest::newRow("date, bins from the limits") << false << true;
-        QTest::newRow("search by sort, bins from the range") << true << false;
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("date, bins from the limits") << false << true << false;
+        QTest::newRow("search by sort, bins from the range") << true << false << false;
+        QTest::newRow("whole table from the per-day sums") << false << false << true;
     }
     void liveEqualsRecount()
     {
         QFETCH(bool, bySort);
         QFETCH(bool, withLimits);
+        QFETCH(bool, whole);
         QTemporaryDir dir;
         records::RecordStore store(dir.filePath(QStringLiteral("data.db")));
         QRandomGenerator random(bySort ? 7 : 11);
-        for (int i = 1; i <= 300; ++i) store.Append(RandomRecord(random, i));
+        for (int i = 1; i <= 300; ++i) store.Append(RandomRecord(random, i, whole));
+        if (whole) records::EnsureDaySums(store);  // made from the records already there, then kept
         records::RecordFilter filter{QStringLiteral("2026-12-10"), {}, {}};
         if (bySort) filter.sortText = QStringLiteral("PASS");
         const Limits limits = withLimits ? Limits{0.097, 0.103} : Limits{};
-        LiveFigures live(store, {filter, Mode::Resistance}, limits);
+        LiveFigures live(store, {whole ? std::nullopt : std::optional(filter), Mode::Resistance}, limits);
         CompareWithRecount(live, store);
 
         int number = 300;
         for (int round = 0; round < 6; ++round) {
             for (int i = 0; i < 150; ++i) {
                 // Drifting readings leave the bins drawn from the range so far.
-                store.Append(RandomRecord(random, ++number, 100 + 2 * round + 0.02 * i));
+                store.Append(RandomRecord(random, ++number, whole, 100 + 2 * round + 0.02 * i));
                 QCoreApplication::processEvents();  // a reading outside the bins has them drawn again
                 // Bins drawn from a small lot's range hold every reading of it.
                 if (!withLimits) QCOMPARE(live.Figures().Bins().Under() + live.Figures().Bins().Over(), 0);
@@ -95,7 +112,7 @@ private slots:
             if (round == 3) store.DeleteAll();
             QCoreApplication::processEvents();  // the count after a delete is deferred
             CompareWithRecount(live, store);
-            for (int i = 0; i < 40; ++i) store.Append(RandomRecord(random, ++number));
+            for (int i = 0; i < 40; ++i) store.Append(RandomRecord(random, ++number, whole));
             CompareWithRecount(live, store);
         }
         QVERIFY(live.Figures().Records() > 50);

@@ -144,8 +144,13 @@ Bytes Meter::TakeMeasurement()
 {
     const double nominal = std::strtod(state_.nominal.text.c_str(), nullptr) * OhmsPerUnit(state_.nominal.unit);
     // A 2 % scatter against the default ±3 % limits gives mostly PASS with some HIGH and LOW.
-    std::normal_distribution<double> scatter(1.0, 0.02);
-    const double ohms = std::max(0.0, nominal * scatter(random_));
+    constexpr double kScatter = 0.02;
+    static constexpr double kCycle[] = {1, -0.5, 0.5, -1};
+    std::normal_distribution<double> scatter(1.0, kScatter);
+    const double factor = shape_.cycle ? 1 + kScatter * kCycle[taken_ % 4] : scatter(random_);
+    const double ohms = std::max(0.0, nominal * (factor + kScatter * shape_.shift));
+    ++taken_;
+    shape_.shift += shape_.drift;
 
     std::uint8_t status = kReadingOk;
     if (statusCodeChance_ > 0 && std::bernoulli_distribution(statusCodeChance_)(random_))

@@ -58,12 +58,20 @@ struct Answer {
     bool identity = false;           // the answer belongs to the login exchange
 };
 
+// Where readings centre and how they scatter, in standard deviations of the scatter.
+struct ProcessShape {
+    bool cycle = false;  // the fixed cycle +1, -1/2, +1/2, -1 instead of random scatter
+    double shift = 0;    // the centre's offset from the nominal value
+    double drift = 0;    // added to the shift after each reading
+};
+
 class Meter {
 public:
     Meter(MeterState state, std::mt19937_64& random, double statusCodeChance);
 
     MeterState& State() { return state_; }
     const MeterState& State() const { return state_; }
+    ProcessShape& Shape() { return shape_; }
 
     Answer Handle(const Bytes& frame);
 
@@ -81,6 +89,8 @@ private:
     MeterState state_;
     std::mt19937_64& random_;
     double statusCodeChance_;
+    ProcessShape shape_;
+    unsigned long long taken_ = 0;
 };
 
 }  // namespace meter

@@ -33,6 +33,8 @@ Meter:
   --status-codes P    with probability P (0..1) a reading carries status C1/C2/C3 instead of 00
 
 Readings scatter normally around the nominal value with a 2 % standard deviation.
+  --cycle             readings follow the fixed cycle +1, -1/2, +1/2, -1 standard deviations
+                      instead (a steady process whose shift or drift shows exactly)
 Display R: the reading in the unit that shows it best in six characters (A0..A3).
 Display %: the deviation from the nominal value in percent, sign and five characters (A4).
 Sorting (byte 8): with sorting off NULL (B4). Otherwise, on the value as sent:
@@ -64,6 +66,8 @@ Commands on stdin, one per line:
   refresh             answer as to a refresh request (status report and the five setting reports)
   send HEX...         write these bytes as they are, in one write (e.g. send AB 01 02 2E 03 04 05 A0 B1 00 AF)
   faults chunked|garbage|back-to-back on|off
+  shift S             centre the readings S standard deviations from the nominal value
+  drift D             from now, move the centre D standard deviations after each reading
   state               print "STATE zero=.. sorting=.. ... code=.."
   help                this text
   quit                end
@@ -116,6 +120,8 @@ std::string ParseOptions(int argc, char** argv, Options& options)
             error = flag(options.faults.garbage);
         } else if (name == "--back-to-back") {
             error = flag(options.faults.backToBack);
+        } else if (name == "--cycle") {
+            error = flag(options.cycle);
         } else if (name == "--exit-on-eof") {
             error = flag(options.exitOnEof);
         } else {

@@ -15,6 +15,7 @@ struct Options {
     MeterState state;
     double triggerEverySeconds = 0;
     double statusCodeChance = 0;
+    bool cycle = false;
     Faults faults;
     std::uint64_t seed = 0;
     bool seedGiven = false;

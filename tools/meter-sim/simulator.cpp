@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -39,6 +40,7 @@ Simulator::Simulator(const Options& options, Line line, std::FILE* log)
       log_(log),
       faults_(options.faults)
 {
+    meter_.Shape().cycle = options.cycle;
 }
 
 void Simulator::Answer(const std::string& line)
@@ -197,6 +199,15 @@ void Simulator::HandleCommand(const std::string& rawLine)
         } else {
             *target = how == "on";
             Answer("# fault " + which + " " + how);
+        }
+    } else if (word == "shift" || word == "drift") {
+        char* end = nullptr;
+        const double sigmas = std::strtod(rest.c_str(), &end);
+        if (rest.empty() || *end) {
+            Answer("# " + word + " needs a number of standard deviations");
+        } else {
+            (word == "shift" ? meter_.Shape().shift : meter_.Shape().drift) = sigmas;
+            Answer("# " + word + " " + rest);
         }
     } else if (word == "state") {
         Answer(StateLine(meter_.State()));

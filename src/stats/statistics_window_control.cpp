@@ -1,0 +1,127 @@
+// The statistics window's control-chart half: the limits and their source, freezing and
+// releasing them, the rules' choice, the indices' intervals and normality, the alarms.
+
+#include "log_categories.h"
+#include "platform_error.h"
+#include "plot_widget.h"
+#include "statistics_window.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+namespace stats {
+
+void StatisticsWindow::UseControl(ControlSettings& control, records::AlarmLog* alarms)
+{
+    control_ = &control;
+    ownControl_.reset();
+    alarms_ = alarms;
+    for (int rule = 1; rule <= kRuleCount; ++rule) RuleBoxes[size_t(rule - 1)]->setChecked(control.Rules().On(rule));
+    connect(control_, &ControlSettings::Changed, this, [this] {
+        if (live_ && !refresh_->isActive()) refresh_->start();
+    });
+    if (alarms_)
+        connect(alarms_, &records::AlarmLog::Written, this, [this] {
+            if (live_ && !refresh_->isActive()) refresh_->start();
+        });
+}
+
+void StatisticsWindow::BuildControlChart(QGridLayout* grid, int& row)
+{
+    FreezeButton = new QPushButton(QStringLiteral("固定控制限"));
+    ReleaseButton = new QPushButton(QStringLiteral("解除"));
+    grid->addWidget(FreezeButton, row, 0);
+    grid->addWidget(ReleaseButton, row++, 1);
+    auto* rules = new QGridLayout;
+    for (int rule = 1; rule <= kRuleCount; ++rule) {
+        auto* box = new QCheckBox(QStringLiteral("规则 %1").arg(rule));
+        box->setToolTip(RuleWords(rule));
+        box->setChecked(control_->Rules().On(rule));
+        rules->addWidget(box, (rule - 1) / 4, (rule - 1) % 4);
+        RuleBoxes[size_t(rule - 1)] = box;
+        connect(box, &QCheckBox::toggled, this, [this, rule](bool on) {
+            RuleChoice choice = control_->Rules();
+            if (choice.On(rule) == on) return;
+            choice.Set(rule, on);
+            control_->SetRules(choice);
+        });
+    }
+    grid->addLayout(rules, row++, 0, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("报警")), row++, 0);
+    AlarmList = new QListWidget;
+    AlarmList->setMinimumHeight(90);
+    grid->addWidget(AlarmList, row++, 0, 1, 2);
+    connect(control_, &ControlSettings::Changed, this, [this] {
+        if (live_ && !refresh_->isActive()) refresh_->start();
+    });
+    connect(FreezeButton, &QPushButton::clicked, this, &StatisticsWindow::FreezeClick);
+    connect(ReleaseButton, &QPushButton::clicked, this, &StatisticsWindow::ReleaseClick);
+}
+
+ControlFigures StatisticsWindow::CurrentControl() const
+{
+    const Scope& scope = live_->CurrentScope();
+    QList<records::Alarm> alarms;
+    try {
+        alarms = records::ReadAlarms(store_, scope.filter ? std::optional(scope.filter->dateText) : std::nullopt,
+                                     ModeSymbol(scope.mode));
+    } catch (const PlatformError& error) {
+        qCWarning(lcRecords).noquote() << "alarms unread:" << error.Text();
+    }
+    return ControlFiguresOf(live_->Figures(), live_->CurrentLimits(), control_->Frozen(scope.mode), control_->Rules(),
+                            alarms);
+}
+
+void StatisticsWindow::RefreshControl(const LotFigures& figures, Mode mode)
+{
+    const ControlFigures control = CurrentControl();
+    const Capability capability = figures.CapabilityAgainst(live_->CurrentLimits());
+    const QString mark = control.Unsettled() ? QStringLiteral("  ") + kOutOfControl : QString();
+    values_[QStringLiteral("Cp")]->setText(IndexWithInterval(capability.cp, control.cp) + mark);
+    values_[QStringLiteral("Cpk")]->setText(IndexWithInterval(capability.cpk, control.cpk) + mark);
+    const auto& limits = control.limits;
+    values_[QStringLiteral("控制限")]->setText(
+        limits ? QStringLiteral("%1  CL %2  UCL %3  LCL %4")
+                     .arg(LimitsSourceWords(*limits), ReadableValue(limits->centre, mode),
+                          ReadableValue(limits->Upper(), mode), ReadableValue(limits->Lower(), mode))
+               : kLimitsUndecided);
+    values_[QStringLiteral("A²")]->setText(NormalityWords(control.normality));
+    values_[QStringLiteral("受控")]->setText(control.Unsettled() ? kOutOfControl : QStringLiteral("是"));
+    FreezeButton->setEnabled(limits && limits->source == LimitsSource::Scope);
+    ReleaseButton->setEnabled(limits && limits->source == LimitsSource::Frozen);
+    AlarmList->clear();
+    for (const records::Alarm& alarm : control.alarms)
+        AlarmList->addItem(
+            QStringLiteral("%1  %2  %3–%4  工号 %5  %6")
+                .arg(alarm.raisedAt.toString(QStringLiteral("MM-dd HH:mm:ss")), RuleWords(alarm.rule))
+                .arg(alarm.firstNumber)
+                .arg(alarm.lastNumber)
+                .arg(alarm.operatorNumber,
+                     alarm.acknowledgedAt.isValid()
+                         ? QStringLiteral("已确认 %1 %2")
+                               .arg(alarm.acknowledgedAt.toString(QStringLiteral("HH:mm:ss")), alarm.acknowledgedBy)
+                         : QStringLiteral("未确认")));
+    Plot->UseControl(limits, control_->Rules());
+    Plot->Show(figures, live_->CurrentLimits(), mode);
+}
+
+void StatisticsWindow::FreezeClick()
+{
+    if (!live_) return;
+    const Scope& scope = live_->CurrentScope();
+    std::optional<ControlLimits> limits = LimitsOf(live_->Figures(), std::nullopt);
+    if (!limits) return;
+    limits->date = scope.filter ? scope.filter->dateText : QStringLiteral("全部");
+    control_->Freeze(scope.mode, *limits);
+}
+
+void StatisticsWindow::ReleaseClick()
+{
+    if (live_) control_->Release(live_->CurrentScope().mode);
+}
+
+}  // namespace stats
