@@ -60,6 +60,8 @@ private:
     void CheckServerTable();
     QByteArray ReadBatch(int& rows, qint64& last);
     int SendBatch();
+    void SendLimits();
+    qint64 LimitsMark();
     void Fail(const QString& text);
     void SetState(State state, const QString& error);
     void WriteState();
@@ -81,6 +83,7 @@ private:
     int backoffMs_ = 1000;
     QTimer* gather_ = nullptr;
     QTimer* retry_ = nullptr;
+    QString limitsError_;
 };
 
 // A forwarder on a thread of its own for the life of this object; nothing at all when

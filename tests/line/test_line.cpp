@@ -3,10 +3,13 @@
 // still open; the answers' numbers and their status codes.
 
 #include "archive_rows.h"
+#include "forwarder.h"
 #include "hour_aggregates.h"
+#include "limit_log.h"
 #include "line_server.h"
 #include "line_service.h"
 #include "pg_connection.h"
+#include "record_store.h"
 
 #include <libpq-fe.h>
 #include <QEventLoop>
@@ -15,6 +18,9 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 #include <cmath>
@@ -149,13 +155,44 @@ private:
     }
 
 private slots:
+    // A bench's reported limits reach qmr4070_limits a row per change, once, even when the
+    // file's mark is lost after the server's commit.
+    void limitsReachTheArchive()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.db"));
+        {
+            records::RecordStore store(path);
+        }
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(1765272000123);
+        const records::ReportedLimits percent{QStringLiteral("%"), -1.5, 2, 10};
+        records::NoteLimits(path, {{QStringLiteral("R"), 9.9, 10.1, 10}, percent}, at);
+        records::NoteLimits(path, {{QStringLiteral("R"), 9.9, 10.1, 10}, percent}, at.addSecs(1));
+        records::NoteLimits(path, {{QStringLiteral("R"), 9.8, std::nullopt, 10}, percent}, at.addSecs(2));
+        archive::Forwarder forwarder({server->Url(), QStringLiteral("bench-L")}, path);
+        const QString rows = QStringLiteral(
+            "SELECT mode, lower, upper, nominal, (extract(epoch FROM changed_at) * 1000)::bigint FROM "
+            "qmr4070_limits WHERE bench = 'bench-L' ORDER BY local_id");
+        const QList<QStringList> expected{{"R", "9.9", "10.1", "10", "1765272000123"},
+                                          {"%", "-1.5", "2", "10", "1765272000123"},
+                                          {"R", "9.8", "", "10", "1765272002123"}};
+        QVERIFY(forwarder.Pump());
+        QCOMPARE(server->Query(rows), expected);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mark"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE limit_log_archived SET archived_id = 0")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("mark"));
+        QVERIFY(forwarder.Pump());
+        QCOMPARE(server->Query(rows), expected);
+    }
+
     // The line's and the bench's answers against the archive counted directly.
     void pageNumbers()
     {
         server->Query(QStringLiteral(
-            "CREATE TABLE qmr4070_limits (source uuid NOT NULL, local_id bigint NOT NULL, bench text, changed_at "
-            "timestamptz, mode text, lower double precision, upper double precision, nominal double precision, "
-            "archived_at timestamptz DEFAULT now(), PRIMARY KEY (source, local_id));"
             "INSERT INTO qmr4070_limits VALUES ('00000000-0000-0000-0000-000000000001', 1, 'A', now() - interval "
             "'2 days', 'R', 1, 20, 10), ('00000000-0000-0000-0000-000000000001', 2, 'A', now() - interval '1 "
             "minute', 'R', 9.99, 10.02, 10), ('00000000-0000-0000-0000-000000000001', 3, 'A', now() - interval "
