@@ -81,7 +81,7 @@ int Catchup(qint64 rows)
     PgServer server;
     server.Query(QString::fromLatin1(kTables));
     Load(server, 1, rows, QStringLiteral("now()"), QStringLiteral("interval '1 day'"));
-    QThread::msleep(1100);  // past the horizon
+    QThread::msleep(400);  // past the horizon
     std::vector<double> counts;
     for (int i = 0; i < 3; ++i) {
         QElapsedTimer t;

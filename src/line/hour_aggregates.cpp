@@ -74,7 +74,7 @@ const char kMerge[] =
 // stamped with its start. A role without pg_read_all_stats sees no other role's
 // sessions; it keeps a margin longer than a bench's transaction can last.
 const char kHorizon[] =
-    "SELECT least(clock_timestamp(), min(xact_start)) - CASE WHEN $1 THEN interval '1 second' "
+    "SELECT least(clock_timestamp(), min(xact_start)) - CASE WHEN $1 THEN interval '250 milliseconds' "
     "ELSE interval '2 minutes' END FROM pg_stat_activity WHERE backend_type = 'client backend' "
     "AND datname = current_database() AND pid <> pg_backend_pid()";
 
@@ -84,7 +84,15 @@ void HourAggregates::Prepare()
 {
     db_.Exec("SET DateStyle = ISO");
     db_.Exec("SET work_mem = '256MB'");
-    db_.Query("SELECT set_config('TimeZone', $1, false)", {QString::fromUtf8(QTimeZone::systemTimeZoneId())});
+    // Hours begin where the clock on this machine says they do, so a day is whole hours.
+    const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    try {
+        db_.Query("SELECT set_config('TimeZone', $1, false)", {zone});
+    } catch (const DbFailure&) {
+        qCWarning(lcLine).noquote() << "the archive's server does not know the time zone" << zone
+                                    << "- hours are counted in UTC";
+        db_.Exec("SET TimeZone = 'UTC'");
+    }
     db_.Exec(kCreate);
     db_.Exec(kCreateIndex);
     db_.Exec(kCreateMark);

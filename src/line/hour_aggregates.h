@@ -8,7 +8,7 @@
 // archived_at is the inserting transaction's start time, so a row can become visible
 // after rows with a later archived_at. The watermark therefore only moves up to a horizon
 // below the start of every transaction still open on the archive's database (less a
-// second for a transaction that has taken its time but not yet published it): a row
+// quarter second for one that has stamped its start but not yet published it): a row
 // below the horizon can no longer appear, and a row at or above it is left for later.
 
 #include "pg_connection.h"

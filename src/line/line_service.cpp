@@ -13,8 +13,8 @@
 namespace line {
 
 namespace {
-constexpr int kTickMs = 500;
-constexpr int kStepBudgetMs = 400;  // catching up yields to a fresh answer this often
+constexpr int kTickMs = 300;
+constexpr int kStepBudgetMs = 250;  // catching up yields to a fresh answer this often
 }  // namespace
 
 LineWorker::LineWorker(QString url, qint64 chunkRows)

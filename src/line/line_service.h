@@ -1,6 +1,6 @@
 #pragma once
 // The line server's worker: on its own thread and connection it brings the hourly table
-// up to date twice a second and rebuilds the line's answer, which every request for the
+// up to date about three times a second and rebuilds the line's answer, which every request for the
 // line is then given as it stands. The archive being unreachable is part of the answer.
 
 #include "line_config.h"

@@ -72,8 +72,8 @@ class TestLine : public QObject {
     {
         return server->Query(QStringLiteral("SET TimeZone = '%1'; %2").arg(zone, statement));
     }
-    // The horizon keeps a second below the newest transaction's start.
-    static void PastHorizon() { QTest::qSleep(1100); }
+    // The horizon keeps a quarter second below the newest transaction's start.
+    static void PastHorizon() { QTest::qSleep(400); }
     void CatchUp(line::HourAggregates& hours)
     {
         PastHorizon();

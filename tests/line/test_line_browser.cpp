@@ -1,6 +1,7 @@
 // The whole program in a real browser: qmr4070-line run as installed against a PostgreSQL
 // server the test starts, headless Chromium reading the tiles' numbers from the page, and
-// screenshots of the line and of one bench at 1920×1080 left in the test's folder.
+// screenshots of the line and of one bench at 1920×1080, and of the line on a phone,
+// left in the test's folder.
 
 #include "archive_rows.h"
 
@@ -132,13 +133,19 @@ private slots:
         QDir().mkpath(dir);
         const QString bench =
             base + QStringLiteral("/bench/") + QString::fromUtf8(QUrl::toPercentEncoding(QStringLiteral("线1-台1")));
-        for (const auto& [file, url] :
-             {std::pair{QStringLiteral("line.png"), base + u'/'}, std::pair{QStringLiteral("bench.png"), bench}}) {
+        const struct {
+            QString file, url;
+            QSize size;
+        } shots[] = {{QStringLiteral("line.png"), base + u'/', {1920, 1080}},
+                     {QStringLiteral("bench.png"), bench, {1920, 1080}},
+                     {QStringLiteral("line-phone.png"), base + u'/', {390, 844}}};
+        for (const auto& [file, url, size] : shots) {
             const QString path = dir + u'/' + file;
             QFile::remove(path);
-            Chromium({QStringLiteral("--window-size=1920,1080"), QStringLiteral("--screenshot=") + path, url});
+            Chromium({QStringLiteral("--window-size=%1,%2").arg(size.width()).arg(size.height()),
+                      QStringLiteral("--screenshot=") + path, url});
             const QImage image(path);
-            QCOMPARE(image.size(), QSize(1920, 1080));
+            QCOMPARE(image.size(), size);
             qInfo().noquote() << "screenshot:" << path;
         }
     }
