@@ -25,3 +25,11 @@ if(UNIX AND NOT APPLE)
 else()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
+
+# qmr4070-line: its manual page and systemd unit (the program installs itself).
+if(UNIX AND NOT APPLE)
+  configure_file(${linux}/qmr4070-line.1.in ${generated}/qmr4070-line.1 @ONLY)
+  execute_process(COMMAND gzip -9nkf ${generated}/qmr4070-line.1 COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${generated}/qmr4070-line.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${linux}/qmr4070-line.service DESTINATION lib/systemd/system)
+endif()

@@ -285,6 +285,7 @@ void TForm1::ApplySettingReport(const Report& report)
     case kLowerPercentLimit: windows_.PercentLimits().ShowReportedLower(report.valueText); break;
     default: break;
     }
+    windows_.NoteReportedLimits();
 }
 
 QString TForm1::ApplyMeasurementReport(const Report& report, const QDateTime& moment)

@@ -7,6 +7,7 @@
 #include "direct_limits_window.h"
 #include "file_dialogs.h"
 #include "log_categories.h"
+#include "limit_log.h"
 #include "login_window.h"
 #include "main_window.h"
 #include "nominal_value_window.h"
@@ -17,6 +18,7 @@
 #include "search_results_window.h"
 #include "statistics_window.h"
 #include "summary_lines.h"
+#include "value_entry.h"
 
 #include <QDateEdit>
 #include <QLabel>
@@ -89,6 +91,20 @@ void WindowSet::OpenStatistics(bool onSearchResult)
     choices.searchOpen = search.open;
     choices.searchFilter = search.filter;
     statistics_->Open(choices, onSearchResult ? stats::ScopeKind::Search : stats::ScopeKind::Date);
+}
+
+void WindowSet::NoteReportedLimits()
+{
+    const settings::ResistanceEntry entry = nominal_->Nominal();
+    const std::optional<double> number = settings::ReadNumber(entry.text.trimmed());
+    const std::optional<double> perUnit = settings::OhmsPerUnit(entry.unitIndex);
+    const std::optional<double> nominal = number && perUnit ? std::optional(*number * *perUnit) : std::nullopt;
+    const settings::LimitValues direct = settings::DirectLimitValues(*directLimits_);
+    const settings::LimitValues percent = settings::PercentLimitValues(*percentLimits_);
+    records::NoteLimits(store_->Path(),
+                        {{QStringLiteral("R"), direct.lower, direct.upper, nominal},
+                         {QStringLiteral("%"), percent.lower, percent.upper, nominal}},
+                        QDateTime::currentDateTime());
 }
 
 void WindowSet::ShowOnlySettingWindow(const QWidget& chosen)

@@ -56,6 +56,9 @@ public:
     // Opens "统计" on the main window's date (or on the search result shown in the
     // results window), in the current display mode, with the limits in force.
     void OpenStatistics(bool onSearchResult);
+    // After a setting report: the limits of both modes and the nominal value as the
+    // setting windows now hold them go to the record file's log of limits, for the archive.
+    void NoteReportedLimits();
 
     wire::FrameBuffer& Buffer() { return buffer_; }
     ui::MessageBoxes& Boxes() { return boxes_; }

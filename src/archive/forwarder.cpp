@@ -1,5 +1,6 @@
 #include "forwarder.h"
 
+#include "limit_log.h"
 #include "log_categories.h"
 #include "reading_value.h"
 #include "record_store.h"
@@ -36,7 +37,8 @@ const char kCreateTable[] =
     "operator text, date text, symbol text, reading text, sort text, taken_at timestamptz, value double precision, "
     "archived_at timestamptz DEFAULT now(), PRIMARY KEY (source, local_id));"
     "CREATE INDEX qmr4070_records_taken_at ON qmr4070_records (taken_at);"
-    "CREATE INDEX qmr4070_records_bench_taken_at ON qmr4070_records (bench, taken_at)";
+    "CREATE INDEX qmr4070_records_bench_taken_at ON qmr4070_records (bench, taken_at);"
+    "CREATE INDEX qmr4070_records_archived_at ON qmr4070_records (archived_at)";
 
 const QStringList kServerColumns{QStringLiteral("source uuid"),
                                  QStringLiteral("local_id bigint"),
@@ -187,6 +189,7 @@ bool Forwarder::Pump()
             if (sent == kBatch) behind_ = true;
         }
         while (!stop_ && SendAlarms() > 0) {}
+        if (!stop_) SendLimits();
         if (behind_ && sent == 0) {
             qCInfo(lcArchive).noquote() << "archive caught up:" << sentSinceBehind_ << "records sent";
             behind_ = false;
@@ -333,6 +336,95 @@ int Forwarder::SendBatch()
     RunLocal(QStringLiteral("UPDATE source SET archived_id = ? WHERE archived_id < ?"), {last, last});
     mark_ = last;
     return rows;
+}
+
+// The limits the meter reported go to qmr4070_limits a row per change, exactly once as the
+// records do: the server skips a (source, local id) it has, and the file's own mark for
+// them follows the server's commit. A server or role that takes no limits is logged and
+// never holds the records up.
+const char kLimitColumns[] = "source, local_id, bench, changed_at, mode, lower, upper, nominal";
+const char kCreateLimits[] =
+    "CREATE TABLE qmr4070_limits (source uuid NOT NULL, local_id bigint NOT NULL, bench text, changed_at "
+    "timestamptz, mode text, lower double precision, upper double precision, nominal double precision, "
+    "archived_at timestamptz DEFAULT now(), PRIMARY KEY (source, local_id));"
+    "CREATE INDEX qmr4070_limits_bench ON qmr4070_limits (bench, changed_at)";
+
+// The file's log of limits is made when first missing; a plain read otherwise, so the
+// passes take no write lock of the file.
+qint64 Forwarder::LimitsMark()
+{
+    for (bool created = false;; created = true) {
+        try {
+            QSqlQuery mark = RunLocal(QStringLiteral("SELECT archived_id FROM limit_log_archived"));
+            return mark.next() ? mark.value(0).toLongLong() : 0;
+        } catch (const Failure&) {
+            if (created) throw;
+        }
+        try {
+            QSqlDatabase db = QSqlDatabase::database(connection_, false);
+            records::CreateLimitLog(db);
+        } catch (const QSqlError& error) {
+            throw Failure{QStringLiteral("%1: %2").arg(path_, error.text())};
+        }
+    }
+}
+
+void Forwarder::SendLimits()
+{
+    const qint64 mark = LimitsMark();
+    QSqlQuery read = RunLocal(QStringLiteral("SELECT id, changed_at, mode, lower, upper, nominal FROM limit_log "
+                                             "WHERE id > ? ORDER BY id LIMIT ?"),
+                              {mark, kBatch});
+    QByteArray copy;
+    qint64 last = mark;
+    while (read.next()) {
+        last = read.value(0).toLongLong();
+        auto number = [](const QVariant& v) {
+            return v.isNull() ? QVariant() : QVariant(QString::number(v.toDouble(), 'g', 17));
+        };
+        const QVariant fields[] = {source_,
+                                   last,
+                                   config_.bench,
+                                   TakenAt(read.value(1)),
+                                   read.value(2),
+                                   number(read.value(3)),
+                                   number(read.value(4)),
+                                   number(read.value(5))};
+        for (const QVariant& field : fields) {
+            if (&field != fields) copy += '\t';
+            AppendCopyField(copy, field);
+        }
+        copy += '\n';
+    }
+    if (last == mark) return;
+    try {
+        server_.Exec("BEGIN");
+        server_.Exec("SELECT pg_advisory_xact_lock(" + QByteArray::number(kSchemaLock) + ")");
+        if (server_.Exec("SELECT to_regclass('qmr4070_limits') IS NULL").value(0).value(0) == u"t") {
+            server_.Exec(kCreateLimits);
+            qCInfo(lcArchive) << "archive table qmr4070_limits created";
+        }
+        server_.Exec("COMMIT");
+        server_.Exec(
+            "CREATE TEMP TABLE IF NOT EXISTS qmr4070_limits_incoming (LIKE qmr4070_limits INCLUDING DEFAULTS) "
+            "ON COMMIT DELETE ROWS");
+        server_.Exec("BEGIN");
+        const QByteArray columns = QByteArray(" (") + kLimitColumns + ")";
+        if (!server_.Copy("COPY qmr4070_limits_incoming" + columns + " FROM STDIN", copy))
+            throw Failure{QStringLiteral("a batch holds the same limits twice")};
+        server_.Exec("INSERT INTO qmr4070_limits" + columns + " SELECT " + kLimitColumns +
+                     " FROM qmr4070_limits_incoming ON CONFLICT (source, local_id) DO NOTHING");
+        server_.Exec("COMMIT");
+    } catch (const Failure& failure) {
+        server_.Exec("ROLLBACK");  // on a lost connection this throws on, as for a record
+        if (limitsError_ != failure.text)
+            qCWarning(lcArchive).noquote()
+                << "reported limits not archived:" << WithoutSecret(failure.text, config_.url);
+        limitsError_ = failure.text;
+        return;
+    }
+    limitsError_.clear();
+    RunLocal(QStringLiteral("UPDATE limit_log_archived SET archived_id = ? WHERE archived_id < ?"), {last, last});
 }
 
 void Forwarder::Fail(const QString& text)

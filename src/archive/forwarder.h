@@ -64,6 +64,8 @@ private:
     // The alarms beside the records, each sent once (forwarder_alarms.cpp).
     void CheckAlarmTable();
     int SendAlarms();
+    void SendLimits();
+    qint64 LimitsMark();
     void Fail(const QString& text);
     void SetState(State state, const QString& error);
     void WriteState();
@@ -86,6 +88,7 @@ private:
     std::optional<bool> alarmsTable_;  // whether the open file keeps alarms; asked once per open
     QTimer* gather_ = nullptr;
     QTimer* retry_ = nullptr;
+    QString limitsError_;
 };
 
 // A forwarder on a thread of its own for the life of this object; nothing at all when
