@@ -59,24 +59,6 @@ QString NextConnectionName()
     return QStringLiteral("qmr4070-archive-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-// One field of COPY's text format: NULL as \N, the separators escaped.
-void AppendCopyField(QByteArray& line, const QVariant& value)
-{
-    if (value.isNull()) {
-        line += "\\N";
-        return;
-    }
-    for (char c : value.toString().toUtf8()) {
-        switch (c) {
-        case '\\': line += "\\\\"; break;
-        case '\t': line += "\\t"; break;
-        case '\n': line += "\\n"; break;
-        case '\r': line += "\\r"; break;
-        default: line += c;
-        }
-    }
-}
-
 // Formatted by hand: QDateTime::toString re-reads its format for every row of a backlog.
 QVariant TakenAt(const QVariant& ms)
 {

@@ -64,6 +64,7 @@ private:
     // The alarms beside the records, each sent once (forwarder_alarms.cpp).
     void CheckAlarmTable();
     int SendAlarms();
+    void AlarmsRefused(const Failure& failure);
     void SendLimits();
     qint64 LimitsMark();
     void Fail(const QString& text);
@@ -86,6 +87,8 @@ private:
     qint64 sentSinceBehind_ = 0;
     int backoffMs_ = 1000;
     std::optional<bool> alarmsTable_;  // whether the open file keeps alarms; asked once per open
+    bool alarmsServer_ = false;        // whether the server takes them on this connection
+    QString alarmsError_;
     QTimer* gather_ = nullptr;
     QTimer* retry_ = nullptr;
     QString limitsError_;

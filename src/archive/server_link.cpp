@@ -224,4 +224,21 @@ QString ServerLink::StallText() const
         .arg(silentSince_.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
+void AppendCopyField(QByteArray& line, const QVariant& value)
+{
+    if (value.isNull()) {
+        line += "\\N";
+        return;
+    }
+    for (char c : value.toString().toUtf8()) {
+        switch (c) {
+        case '\\': line += "\\\\"; break;
+        case '\t': line += "\\t"; break;
+        case '\n': line += "\\n"; break;
+        case '\r': line += "\\r"; break;
+        default: line += c;
+        }
+    }
+}
+
 }  // namespace archive

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <atomic>
 #include <functional>
 
@@ -21,6 +22,9 @@ namespace archive {
 struct Failure {
     QString text;
 };
+
+// One field of COPY's text format: NULL as \N, the separators escaped.
+void AppendCopyField(QByteArray& line, const QVariant& value);
 
 // How long the server may keep silent.
 struct Timeouts {

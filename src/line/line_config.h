@@ -15,7 +15,7 @@ struct LineConfig {
     QString url;
     QHostAddress listen{QHostAddress::LocalHost};
     quint16 port = 8470;
-    QString token;  // empty: no token asked
+    QString token{};  // empty: no token asked
 };
 
 // The settings file's values; `error` says what is wrong with one (the default is kept).

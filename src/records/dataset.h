@@ -37,8 +37,8 @@ enum class TFieldType {
 struct FieldDef {
     QString name;
     TFieldType type = TFieldType::ftString;
-    QString displayLabel;   // empty: the name is shown
-    QString displayFormat;  // empty: none
+    QString displayLabel{};   // empty: the name is shown
+    QString displayFormat{};  // empty: none
     bool currency = false;
     int precision = 15;
     bool visible = true;

@@ -107,12 +107,13 @@ private slots:
         QCOMPARE(w.Com->InputMode(), 1);
 
         const QList<QAction*> menu = w.menuBar()->actions();
-        QCOMPARE(menu.size(), 5);
+        QCOMPARE(menu.size(), 6);
         QCOMPARE(menu[0]->text(), QStringLiteral("直读档极值设置"));
         QCOMPARE(menu[1]->text(), QStringLiteral("%档极值设置"));
         QCOMPARE(menu[2]->text(), QStringLiteral("标称值设置"));
-        QCOMPARE(menu[3]->text(), QStringLiteral("统计"));
-        QCOMPARE(menu[4]->text(), QStringLiteral("关于"));
+        QCOMPARE(menu[3]->text(), QStringLiteral("串口选择"));
+        QCOMPARE(menu[4]->text(), QStringLiteral("统计"));
+        QCOMPARE(menu[5]->text(), QStringLiteral("关于"));
     }
 
     void controlPlaces()

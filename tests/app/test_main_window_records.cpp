@@ -188,7 +188,6 @@ private slots:
         QFETCH(bool, replaced);
         QFETCH(bool, folder);
         AppFixture app;
-        TForm1& w = app.main();
         Record(app, 2);
         const QString path = app.windows->Store().Path();
         for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(path + suffix);
