@@ -101,7 +101,7 @@ void WindowSet::NoteReportedLimits()
     const std::optional<double> nominal = number && perUnit ? std::optional(*number * *perUnit) : std::nullopt;
     const settings::LimitValues direct = settings::DirectLimitValues(*directLimits_);
     const settings::LimitValues percent = settings::PercentLimitValues(*percentLimits_);
-    records::NoteLimits(store_->Path(),
+    records::NoteLimits(*store_,
                         {{QStringLiteral("R"), direct.lower, direct.upper, nominal},
                          {QStringLiteral("%"), percent.lower, percent.upper, nominal}},
                         QDateTime::currentDateTime());

@@ -1,8 +1,8 @@
 #include "limit_log.h"
 
 #include "log_categories.h"
+#include "record_store.h"
 
-#include <QAtomicInt>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -10,6 +10,8 @@
 namespace records {
 
 namespace {
+
+constexpr int kLimitsBusyMs = 1000;
 
 QVariant Value(const std::optional<double>& value) { return value ? QVariant(*value) : QVariant(); }
 
@@ -55,27 +57,27 @@ void CreateLimitLog(QSqlDatabase& db)
                               "limit_log_archived)"));
 }
 
-// Rare (the meter reports its settings on request), so a connection of its own each time.
-void NoteLimits(const QString& databasePath, const QList<ReportedLimits>& limits, const QDateTime& at)
+// On the store's own connection: one opened by path could meet another file's log while
+// the file is deleted or replaced and not yet written back. Rare (the meter reports its
+// settings on request), so the writer's lock is waited for a little longer than for a
+// reading, and the connection's own patience restored after.
+void NoteLimits(const RecordStore& store, const QList<ReportedLimits>& limits, const QDateTime& at)
 {
-    static QAtomicInt counter;
-    const QString name = QStringLiteral("qmr4070-limits-%1").arg(counter.fetchAndAddRelaxed(1));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(databasePath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
-        try {
-            if (!db.open()) throw db.lastError();
-            db.transaction();
-            Append(db, limits, at);
-            if (!db.commit()) throw db.lastError();
-        } catch (const QSqlError& error) {
-            db.rollback();
-            qCWarning(lcRecords).noquote() << "reported limits not kept:" << error.text();
-        }
-        db.close();
+    QSqlDatabase db = QSqlDatabase::database(store.ConnectionName(), false);
+    QSqlQuery patience(db);
+    int keptMs = 0;
+    try {
+        Run(patience, QStringLiteral("PRAGMA busy_timeout"));
+        keptMs = patience.next() ? patience.value(0).toInt() : 0;
+        Run(patience, QStringLiteral("PRAGMA busy_timeout=%1").arg(kLimitsBusyMs));
+        if (!db.transaction()) throw db.lastError();
+        Append(db, limits, at);
+        if (!db.commit()) throw db.lastError();
+    } catch (const QSqlError& error) {
+        db.rollback();
+        qCWarning(lcRecords).noquote() << "reported limits not kept:" << error.text();
     }
-    QSqlDatabase::removeDatabase(name);
+    patience.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(keptMs));
 }
 
 }  // namespace records

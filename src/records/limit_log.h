@@ -11,6 +11,8 @@
 
 namespace records {
 
+class RecordStore;
+
 struct ReportedLimits {
     QString mode;  // "R" or "%"
     std::optional<double> lower, upper, nominal;
@@ -22,6 +24,6 @@ void CreateLimitLog(QSqlDatabase& db);
 
 // Appends a row for each mode whose limits differ from its last row. A file that takes
 // none is logged: the readings matter more than the record of their limits.
-void NoteLimits(const QString& databasePath, const QList<ReportedLimits>& limits, const QDateTime& at);
+void NoteLimits(const RecordStore& store, const QList<ReportedLimits>& limits, const QDateTime& at);
 
 }  // namespace records

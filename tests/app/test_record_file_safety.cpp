@@ -6,6 +6,7 @@
 
 #include "database_watch.h"
 #include "environment_guard.h"
+#include "limit_log.h"
 #include "measurement_recorder.h"
 #include "record_store.h"
 #include "statistics_command.h"
@@ -243,6 +244,20 @@ private slots:
         QCOMPARE(store.SelectIds().size(), 2);
         lock.finish();
         other.close();
+    }
+
+    // The meter's limits, reported while the file is deleted, go into the records' own file:
+    // never into a new file at the path, beside the old one's log.
+    void limitsNotedWhileDeletedMakeNoFile()
+    {
+        Recording bench;
+        bench.Take(2);
+        QVERIFY(QFile::remove(bench.path));
+        records::NoteLimits(*bench.store, {{QStringLiteral("R"), 9.9, 10.1, 10}}, QDateTime::currentDateTime());
+        QVERIFY(!QFile::exists(bench.path));
+        QSqlQuery rows(QSqlDatabase::database(bench.store->ConnectionName()));
+        QVERIFY(rows.exec(QStringLiteral("SELECT count(*) FROM limit_log")) && rows.next());
+        QCOMPARE(rows.value(0).toInt(), 1);
     }
 
     // The report leaves every byte of the file as it was and never waits on the program

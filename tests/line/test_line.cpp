@@ -162,13 +162,13 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("data.db"));
         {
-            records::RecordStore store(path);
+            const records::RecordStore store(path);
+            const QDateTime at = QDateTime::fromMSecsSinceEpoch(1765272000123);
+            const records::ReportedLimits percent{QStringLiteral("%"), -1.5, 2, 10};
+            records::NoteLimits(store, {{QStringLiteral("R"), 9.9, 10.1, 10}, percent}, at);
+            records::NoteLimits(store, {{QStringLiteral("R"), 9.9, 10.1, 10}, percent}, at.addSecs(1));
+            records::NoteLimits(store, {{QStringLiteral("R"), 9.8, std::nullopt, 10}, percent}, at.addSecs(2));
         }
-        const QDateTime at = QDateTime::fromMSecsSinceEpoch(1765272000123);
-        const records::ReportedLimits percent{QStringLiteral("%"), -1.5, 2, 10};
-        records::NoteLimits(path, {{QStringLiteral("R"), 9.9, 10.1, 10}, percent}, at);
-        records::NoteLimits(path, {{QStringLiteral("R"), 9.9, 10.1, 10}, percent}, at.addSecs(1));
-        records::NoteLimits(path, {{QStringLiteral("R"), 9.8, std::nullopt, 10}, percent}, at.addSecs(2));
         archive::Forwarder forwarder({server->Url(), QStringLiteral("bench-L")}, path);
         const QString rows = QStringLiteral(
             "SELECT mode, lower, upper, nominal, (extract(epoch FROM changed_at) * 1000)::bigint FROM "

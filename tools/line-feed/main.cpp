@@ -57,7 +57,8 @@ int main(int argc, char** argv)
         bench.store = std::make_unique<records::RecordStore>(path);
         bench.nominal = 10.0 * i;
         const double half = bench.nominal * 0.001;
-        records::NoteLimits(path, {{QStringLiteral("R"), bench.nominal - half, bench.nominal + half, bench.nominal}},
+        records::NoteLimits(*bench.store,
+                            {{QStringLiteral("R"), bench.nominal - half, bench.nominal + half, bench.nominal}},
                             QDateTime::currentDateTime());
         bench.forwarder =
             std::make_unique<archive::ArchiveThread>(archive::Config{url, QStringLiteral("线1-台%1").arg(i)}, path);
