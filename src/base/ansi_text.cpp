@@ -36,17 +36,39 @@ PlatformError ConversionError(const char* what)
                              .arg(QLatin1String(what))
                              .arg(static_cast<qulonglong>(GetLastError())));
 }
+
+// Code page 936 holds no character outside the BMP: one '?' for each, as for a surrogate
+// without its partner (Windows would write one for each half).
+QString OneMarkPerSurrogatePair(const QString& text)
+{
+    QString marked;
+    marked.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (!c.isSurrogate()) {
+            marked += c;
+            continue;
+        }
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
+        marked += u'?';
+    }
+    return marked;
+}
 }  // namespace
 
+// Without best fit: a character the code page lacks is written as '?', never as a look-alike
+// ('-' for a soft hyphen), so the bytes are the same on every platform.
 QByteArray ToAnsi(const QString& text)
 {
     if (text.isEmpty()) return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.utf16());
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(kCodePage, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    const QString bmp = OneMarkPerSurrogatePair(text);
+    const auto* wide = reinterpret_cast<const wchar_t*>(bmp.utf16());
+    const int length = static_cast<int>(bmp.size());
+    constexpr DWORD kFlags = WC_NO_BEST_FIT_CHARS;
+    const int size = WideCharToMultiByte(kCodePage, kFlags, wide, length, nullptr, 0, nullptr, nullptr);
     if (size <= 0) throw ConversionError("WideCharToMultiByte");
     QByteArray bytes(size, Qt::Uninitialized);
-    if (WideCharToMultiByte(kCodePage, 0, wide, length, bytes.data(), size, nullptr, nullptr) != size)
+    if (WideCharToMultiByte(kCodePage, kFlags, wide, length, bytes.data(), size, nullptr, nullptr) != size)
         throw ConversionError("WideCharToMultiByte");
     return bytes;
 }
