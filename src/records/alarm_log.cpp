@@ -18,19 +18,6 @@ const QString kCreate = QStringLiteral(
     "rule INTEGER NOT NULL, first_number INTEGER, last_number INTEGER, operator TEXT, date TEXT, symbol TEXT, "
     "acknowledged_at INTEGER, acknowledged_by TEXT)");
 
-QSqlQuery Run(const RecordStore& store, const QString& text, const QVariantList& values = {})
-{
-    QSqlQuery query(QSqlDatabase::database(store.ConnectionName(), false));
-    query.setForwardOnly(true);
-    bool ok = query.prepare(text);
-    for (const QVariant& value : values) query.addBindValue(value);
-    if (ok) ok = query.exec();
-    if (!ok)
-        throw PlatformError(
-            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(store.Path()), query.lastError().text()));
-    return query;
-}
-
 QVariant Moment(const QDateTime& at) { return at.isValid() ? QVariant(at.toMSecsSinceEpoch()) : QVariant(); }
 
 }  // namespace
@@ -45,14 +32,15 @@ AlarmLog::AlarmLog(RecordStore& store, QObject* parent) : QObject(parent), store
 void AlarmLog::Create()
 {
     if (created_ == store_.ConnectionName()) return;
-    Run(store_, kCreate);
+    RunOnStore(store_, kCreate);
     created_ = store_.ConnectionName();
 }
 
 void AlarmLog::Add(const Alarm& alarm)
 {
     Keep([this, alarm] {
-        Run(store_,
+        RunOnStore(
+            store_,
             QStringLiteral("INSERT INTO alarms (raised_at, rule, first_number, last_number, operator, date, symbol) "
                            "VALUES (?, ?, ?, ?, ?, ?, ?)"),
             {Moment(alarm.raisedAt), alarm.rule, alarm.firstNumber, alarm.lastNumber, alarm.operatorNumber,
@@ -63,10 +51,10 @@ void AlarmLog::Add(const Alarm& alarm)
 void AlarmLog::AcknowledgeAll(const QString& by, const QDateTime& at)
 {
     Keep([this, by, at] {
-        Run(store_,
-            QStringLiteral("UPDATE alarms SET acknowledged_at = ?, acknowledged_by = ? "
-                           "WHERE acknowledged_at IS NULL AND raised_at <= ?"),
-            {Moment(at), by, Moment(at)});
+        RunOnStore(store_,
+                   QStringLiteral("UPDATE alarms SET acknowledged_at = ?, acknowledged_by = ? "
+                                  "WHERE acknowledged_at IS NULL AND raised_at <= ?"),
+                   {Moment(at), by, Moment(at)});
     });
 }
 
@@ -96,7 +84,7 @@ void AlarmLog::Flush()
 QList<Alarm> ReadAlarms(const RecordStore& store, const std::optional<QString>& dateText, const QString& modeSymbol)
 {
     QSqlQuery exists =
-        Run(store, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'alarms'"));
+        RunOnStore(store, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'alarms'"));
     if (!exists.next()) return {};
     exists.finish();
     QString text = QStringLiteral(
@@ -107,7 +95,7 @@ QList<Alarm> ReadAlarms(const RecordStore& store, const std::optional<QString>& 
         text += QStringLiteral(" AND date = ?");
         values << *dateText;
     }
-    QSqlQuery read = Run(store, text + QStringLiteral(" ORDER BY id"), values);
+    QSqlQuery read = RunOnStore(store, text + QStringLiteral(" ORDER BY id"), values);
     QList<Alarm> alarms;
     auto moment = [](const QVariant& ms) {
         return ms.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms.toLongLong());

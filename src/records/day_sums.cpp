@@ -14,19 +14,6 @@ namespace records {
 
 namespace {
 
-QSqlQuery Run(const RecordStore& store, const QString& text, const QVariantList& values = {})
-{
-    QSqlQuery query(QSqlDatabase::database(store.ConnectionName(), false));
-    query.setForwardOnly(true);
-    bool ok = query.prepare(text);
-    for (const QVariant& value : values) query.addBindValue(value);
-    if (ok) ok = query.exec();
-    if (!ok)
-        throw PlatformError(
-            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(store.Path()), query.lastError().text()));
-    return query;
-}
-
 // Text fields of older files may be NULL; a NULL symbol is in no mode's scope anyway.
 const QString kKey = QStringLiteral(R"(coalesce(%1."日期", ''), coalesce(%1."符号", ''))");
 
@@ -80,11 +67,11 @@ const QStringList kDrop{
 
 bool Valid(const RecordStore& store)
 {
-    QSqlQuery exists =
-        Run(store, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'day_sums_state'"));
+    QSqlQuery exists = RunOnStore(
+        store, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'day_sums_state'"));
     if (!exists.next()) return false;
     exists.finish();
-    QSqlQuery state = Run(store, QStringLiteral("SELECT valid FROM day_sums_state"));
+    QSqlQuery state = RunOnStore(store, QStringLiteral("SELECT valid FROM day_sums_state"));
     return state.next() && state.value(0).toInt() == 1;
 }
 
@@ -95,11 +82,11 @@ void EnsureDaySums(RecordStore& store)
     if (Valid(store)) return;
     QElapsedTimer timer;
     timer.start();
-    Run(store, QStringLiteral("BEGIN IMMEDIATE"));
+    RunOnStore(store, QStringLiteral("BEGIN IMMEDIATE"));
     try {
         for (const QStringList* step : {&kDrop, &kCreate, &kFill})
-            for (const QString& text : *step) Run(store, text);
-        Run(store, QStringLiteral("COMMIT"));
+            for (const QString& text : *step) RunOnStore(store, text);
+        RunOnStore(store, QStringLiteral("COMMIT"));
     } catch (...) {
         QSqlQuery(QSqlDatabase::database(store.ConnectionName(), false)).exec(QStringLiteral("ROLLBACK"));
         throw;
@@ -111,19 +98,21 @@ std::optional<DaySums> ReadDaySums(const RecordStore& store, const QString& mode
 {
     if (!Valid(store)) return std::nullopt;
     DaySums sums;
-    QSqlQuery values = Run(store,
-                           QStringLiteral("SELECT sort, has_value, value, sum(count) FROM day_values WHERE symbol = ? "
-                                          "GROUP BY sort, has_value, value HAVING sum(count) > 0"),
-                           {modeSymbol});
+    QSqlQuery values =
+        RunOnStore(store,
+                   QStringLiteral("SELECT sort, has_value, value, sum(count) FROM day_values WHERE symbol = ? "
+                                  "GROUP BY sort, has_value, value HAVING sum(count) > 0"),
+                   {modeSymbol});
     while (values.next())
         sums.values.append({values.value(0).toString(),
                             values.value(1).toInt() ? std::optional(values.value(2).toDouble()) : std::nullopt,
                             values.value(3).toLongLong()});
     values.finish();
-    QSqlQuery days = Run(store,
-                         QStringLiteral("SELECT date, first_id, last_id, first_value, last_value, range_sum, ranges, "
-                                        "stale FROM day_ranges WHERE symbol = ? ORDER BY first_id"),
-                         {modeSymbol});
+    QSqlQuery days =
+        RunOnStore(store,
+                   QStringLiteral("SELECT date, first_id, last_id, first_value, last_value, range_sum, ranges, "
+                                  "stale FROM day_ranges WHERE symbol = ? ORDER BY first_id"),
+                   {modeSymbol});
     while (days.next())
         sums.days.append({days.value(0).toString(), days.value(1).toLongLong(), days.value(2).toLongLong(),
                           days.value(3).toDouble(), days.value(4).toDouble(), days.value(5).toDouble(),
@@ -134,10 +123,10 @@ std::optional<DaySums> ReadDaySums(const RecordStore& store, const QString& mode
 QList<ScopeReading> ReadLastReadings(const RecordStore& store, const QString& modeSymbol, int limit)
 {
     QSqlQuery read =
-        Run(store,
-            QStringLiteral(R"(SELECT id, "分选结果", value FROM data WHERE "符号" = ? AND value IS NOT NULL )"
-                           R"(ORDER BY id DESC LIMIT ?)"),
-            {modeSymbol, limit});
+        RunOnStore(store,
+                   QStringLiteral(R"(SELECT id, "分选结果", value FROM data WHERE "符号" = ? AND value IS NOT NULL )"
+                                  R"(ORDER BY id DESC LIMIT ?)"),
+                   {modeSymbol, limit});
     QList<ScopeReading> rows;
     while (read.next()) rows.append({read.value(0).toLongLong(), read.value(1).toString(), read.value(2).toDouble()});
     return rows;

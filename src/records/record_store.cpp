@@ -550,4 +550,17 @@ std::optional<std::pair<double, double>> RecordStore::ScopeRange(const std::opti
     return std::pair{select.value(0).toDouble(), select.value(1).toDouble()};
 }
 
+QSqlQuery RunOnStore(const RecordStore& store, const QString& text, const QVariantList& values)
+{
+    QSqlQuery query(QSqlDatabase::database(store.ConnectionName(), false));
+    query.setForwardOnly(true);
+    bool ok = query.prepare(text);
+    for (const QVariant& value : values) query.addBindValue(value);
+    if (ok) ok = query.exec();
+    if (!ok)
+        throw PlatformError(
+            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(store.Path()), query.lastError().text()));
+    return query;
+}
+
 }  // namespace records

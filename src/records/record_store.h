@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 #include <optional>
@@ -143,5 +144,9 @@ private:
     mutable QByteArray wal_, shm_;  // of its -wal and -shm files, once seen
     Bookmark lastAppended_ = 0;
 };
+
+// One statement on the store's own connection (for the tables kept beside the records),
+// read forward only; throws PlatformError naming the file.
+QSqlQuery RunOnStore(const RecordStore& store, const QString& text, const QVariantList& values = {});
 
 }  // namespace records
