@@ -94,17 +94,18 @@ void StatisticsWindow::RefreshControl(const LotFigures& figures, Mode mode)
     FreezeButton->setEnabled(limits && limits->source == LimitsSource::Scope);
     ReleaseButton->setEnabled(limits && limits->source == LimitsSource::Frozen);
     AlarmList->clear();
+    const auto who = [](const QString& number) { return number.isEmpty() ? QStringLiteral("—") : number; };
     for (const records::Alarm& alarm : control.alarms)
-        AlarmList->addItem(
-            QStringLiteral("%1  %2  %3–%4  工号 %5  %6")
-                .arg(alarm.raisedAt.toString(QStringLiteral("MM-dd HH:mm:ss")), RuleWords(alarm.rule))
-                .arg(alarm.firstNumber)
-                .arg(alarm.lastNumber)
-                .arg(alarm.operatorNumber,
-                     alarm.acknowledgedAt.isValid()
-                         ? QStringLiteral("已确认 %1 %2")
-                               .arg(alarm.acknowledgedAt.toString(QStringLiteral("HH:mm:ss")), alarm.acknowledgedBy)
-                         : QStringLiteral("未确认")));
+        AlarmList->addItem(QStringLiteral("%1  %2  %3–%4  工号 %5  %6")
+                               .arg(alarm.raisedAt.toString(QStringLiteral("MM-dd HH:mm:ss")), RuleWords(alarm.rule))
+                               .arg(alarm.firstNumber)
+                               .arg(alarm.lastNumber)
+                               .arg(who(alarm.operatorNumber),
+                                    alarm.acknowledgedAt.isValid()
+                                        ? QStringLiteral("已确认 %1 %2")
+                                              .arg(alarm.acknowledgedAt.toString(QStringLiteral("HH:mm:ss")),
+                                                   who(alarm.acknowledgedBy))
+                                        : QStringLiteral("未确认")));
     Plot->UseControl(limits, control_->Rules());
     Plot->Show(figures, live_->CurrentLimits(), mode);
 }
