@@ -18,17 +18,18 @@ namespace {
 const QString kKey = QStringLiteral(R"(coalesce(%1."日期", ''), coalesce(%1."符号", ''))");
 
 const QStringList kCreate{
-    QStringLiteral("CREATE TABLE day_values (date TEXT NOT NULL, symbol TEXT NOT NULL, sort TEXT NOT NULL, "
-                   "has_value INTEGER NOT NULL, value REAL NOT NULL, count INTEGER NOT NULL, "
-                   "PRIMARY KEY (date, symbol, sort, has_value, value))"),
+    // By reading, not by day: the whole table's values are few (a meter shows four or five
+    // digits), a day's are nearly as many as its records.
+    QStringLiteral("CREATE TABLE value_counts (symbol TEXT NOT NULL, sort TEXT NOT NULL, has_value INTEGER NOT NULL, "
+                   "value REAL NOT NULL, count INTEGER NOT NULL, PRIMARY KEY (symbol, sort, has_value, value))"),
     QStringLiteral("CREATE TABLE day_ranges (date TEXT NOT NULL, symbol TEXT NOT NULL, first_id INTEGER NOT NULL, "
                    "last_id INTEGER NOT NULL, first_value REAL, last_value REAL, range_sum REAL NOT NULL, "
                    "ranges INTEGER NOT NULL, stale INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (date, symbol))"),
     QStringLiteral("CREATE TABLE day_sums_state (valid INTEGER NOT NULL)"),
     QStringLiteral(
         "CREATE TRIGGER day_sums_insert AFTER INSERT ON data BEGIN "
-        "INSERT INTO day_values VALUES (%1, coalesce(NEW.\"分选结果\", ''), NEW.value IS NOT NULL, "
-        "coalesce(NEW.value, 0), 1) ON CONFLICT (date, symbol, sort, has_value, value) "
+        "INSERT INTO value_counts VALUES (coalesce(NEW.\"符号\", ''), coalesce(NEW.\"分选结果\", ''), "
+        "NEW.value IS NOT NULL, coalesce(NEW.value, 0), 1) ON CONFLICT (symbol, sort, has_value, value) "
         "DO UPDATE SET count = count + 1; "
         "INSERT INTO day_ranges (date, symbol, first_id, last_id, first_value, last_value, range_sum, "
         "ranges) SELECT %1, NEW.id, NEW.id, NEW.value, NEW.value, 0, 0 WHERE NEW.value IS NOT NULL "
@@ -36,7 +37,7 @@ const QStringList kCreate{
         "ranges = ranges + 1, last_id = excluded.last_id, last_value = excluded.last_value; END")
         .arg(kKey.arg(QStringLiteral("NEW"))),
     QStringLiteral("CREATE TRIGGER day_sums_delete AFTER DELETE ON data BEGIN "
-                   "UPDATE day_values SET count = count - 1 WHERE date = coalesce(OLD.\"日期\", '') AND "
+                   "UPDATE value_counts SET count = count - 1 WHERE "
                    "symbol = coalesce(OLD.\"符号\", '') AND sort = coalesce(OLD.\"分选结果\", '') AND "
                    "has_value = (OLD.value IS NOT NULL) AND value = coalesce(OLD.value, 0); "
                    "UPDATE day_ranges SET stale = 1 WHERE date = coalesce(OLD.\"日期\", '') AND "
@@ -47,9 +48,8 @@ const QStringList kCreate{
 };
 
 const QStringList kFill{
-    QStringLiteral(R"(INSERT INTO day_values SELECT %1, coalesce("分选结果", ''), value IS NOT NULL, )"
-                   R"(coalesce(value, 0), count(*) FROM data GROUP BY 1, 2, 3, 4, 5)")
-        .arg(kKey.arg(QStringLiteral("data"))),
+    QStringLiteral(R"(INSERT INTO value_counts SELECT coalesce("符号", ''), coalesce("分选结果", ''), )"
+                   R"(value IS NOT NULL, coalesce(value, 0), count(*) FROM data GROUP BY 1, 2, 3, 4)"),
     QStringLiteral(R"(INSERT INTO day_ranges (date, symbol, first_id, last_id, range_sum, ranges) )"
                    R"(SELECT date, symbol, min(id), max(id), coalesce(sum(abs(step)), 0), count(step) FROM )"
                    R"((SELECT coalesce("日期", '') AS date, coalesce("符号", '') AS symbol, id, value - lag(value) )"
@@ -63,13 +63,15 @@ const QStringList kFill{
 const QStringList kDrop{
     QStringLiteral("DROP TRIGGER IF EXISTS day_sums_insert"), QStringLiteral("DROP TRIGGER IF EXISTS day_sums_delete"),
     QStringLiteral("DROP TRIGGER IF EXISTS day_sums_update"), QStringLiteral("DROP TABLE IF EXISTS day_values"),
-    QStringLiteral("DROP TABLE IF EXISTS day_ranges"),        QStringLiteral("DROP TABLE IF EXISTS day_sums_state")};
+    QStringLiteral("DROP TABLE IF EXISTS value_counts"),      QStringLiteral("DROP TABLE IF EXISTS day_ranges"),
+    QStringLiteral("DROP TABLE IF EXISTS day_sums_state")};
 
 bool Valid(const RecordStore& store)
 {
-    QSqlQuery exists = RunOnStore(
-        store, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'day_sums_state'"));
-    if (!exists.next()) return false;
+    // A file from before the counts by reading is made anew.
+    QSqlQuery exists = RunOnStore(store, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                                        "name IN ('day_sums_state', 'value_counts')"));
+    if (!exists.next() || exists.value(0).toInt() != 2) return false;
     exists.finish();
     QSqlQuery state = RunOnStore(store, QStringLiteral("SELECT valid FROM day_sums_state"));
     return state.next() && state.value(0).toInt() == 1;
@@ -100,8 +102,8 @@ std::optional<DaySums> ReadDaySums(const RecordStore& store, const QString& mode
     DaySums sums;
     QSqlQuery values =
         RunOnStore(store,
-                   QStringLiteral("SELECT sort, has_value, value, sum(count) FROM day_values WHERE symbol = ? "
-                                  "GROUP BY sort, has_value, value HAVING sum(count) > 0"),
+                   QStringLiteral("SELECT sort, has_value, value, count FROM value_counts WHERE symbol = ? AND "
+                                  "count > 0"),
                    {modeSymbol});
     while (values.next())
         sums.values.append({values.value(0).toString(),

@@ -1,10 +1,9 @@
 #pragma once
-// Per-day sums of the record table, kept by triggers inside each append's and delete's own
+// Sums of the record table, kept by triggers inside each append's and delete's own
 // transaction, so the figures over the whole table come from a few thousand rows instead
-// of a million: per date, display mode, sort text and reading, how many records; per date
-// and mode, the first and last reading and the sum of the ranges between consecutive
-// readings. The recording program creates them; a file without them (or with sums the
-// triggers could not keep) is simply counted the long way.
+// of a million: per display mode, sort text and reading, how many records; per date and
+// mode, the first and last reading and the sum of the ranges between consecutive readings. The recording program
+// creates them; a file without them (or with sums the triggers could not keep) is simply counted the long way.
 
 #include "record_store.h"
 
@@ -34,7 +33,7 @@ struct DayRanges {
 };
 
 struct DaySums {
-    QList<DayValue> values;  // summed over the dates
+    QList<DayValue> values;  // over the whole table
     QList<DayRanges> days;   // in the order of their first record
 };
 
