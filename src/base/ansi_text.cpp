@@ -2,6 +2,8 @@
 
 #include "platform_error.h"
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -21,6 +23,28 @@ QString TrimBlanksAndControls(const QString& text)
     return text.mid(first, last - first);
 }
 
+namespace {
+// Code page 936 holds no character outside the BMP: one '?' for each, and for a surrogate
+// without its partner. Left to themselves, Windows writes one for each half and Qt's GBK
+// encoder nothing at all for some (the tag characters, plane 14). Copied only when needed.
+QString OneMarkPerSurrogatePair(const QString& text)
+{
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate(); })) return text;
+    QString marked;
+    marked.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (!c.isSurrogate()) {
+            marked += c;
+            continue;
+        }
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
+        marked += u'?';
+    }
+    return marked;
+}
+}  // namespace
+
 int AnsiByteLength(const QString& text) { return static_cast<int>(ToAnsi(text).size()); }
 
 #ifdef Q_OS_WIN
@@ -37,23 +61,6 @@ PlatformError ConversionError(const char* what)
                              .arg(static_cast<qulonglong>(GetLastError())));
 }
 
-// Code page 936 holds no character outside the BMP: one '?' for each, as for a surrogate
-// without its partner (Windows would write one for each half).
-QString OneMarkPerSurrogatePair(const QString& text)
-{
-    QString marked;
-    marked.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (!c.isSurrogate()) {
-            marked += c;
-            continue;
-        }
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
-        marked += u'?';
-    }
-    return marked;
-}
 }  // namespace
 
 // Without best fit: a character the code page lacks is written as '?', never as a look-alike
@@ -107,19 +114,14 @@ bool SkippedByEncoder(QStringEncoder& encoder, char16_t c)
     return skipped[c];
 }
 
-// The text with '?' for every character the encoder would drop, and for every surrogate
-// without its partner (a high one at the end is dropped too). Copied only when needed.
+// The text (with no surrogates left) with '?' for every character the encoder would drop.
+// Copied only when needed.
 QString MarkedUnencodable(QStringEncoder& encoder, const QString& text)
 {
     QString marked;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c.unicode() < 0x80) continue;
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            ++i;
-            continue;
-        }
-        if (!c.isSurrogate() && !SkippedByEncoder(encoder, c.unicode())) continue;
+        if (c.unicode() < 0x80 || !SkippedByEncoder(encoder, c.unicode())) continue;
         if (marked.isNull()) marked = text;
         marked[i] = u'?';
     }
@@ -133,7 +135,7 @@ QByteArray ToAnsi(const QString& text)
     // export converts every text cell: one converter per thread, without state between calls.
     thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
     if (!encoder.isValid()) throw MissingConverter();
-    return encoder.encode(MarkedUnencodable(encoder, text));
+    return encoder.encode(MarkedUnencodable(encoder, OneMarkPerSurrogatePair(text)));
 }
 
 QString FromAnsi(const QByteArray& bytes)

@@ -32,6 +32,8 @@ void TestAnsiText::ConvertsCodePage936_data()
         QTest::newRow(name) << QStringLiteral("a") + QChar(c) + QStringLiteral("b") << QByteArray("a?b") << false;
     QTest::newRow("high surrogate at the end") << QStringLiteral("a") + QChar(0xD800) << QByteArray("a?") << false;
     QTest::newRow("emoji") << QString::fromUcs4(U"\U0001F600") << QByteArray("?") << false;
+    // Plane 14 is default-ignorable: Qt's GBK encoder writes nothing for it (found by fuzzing).
+    QTest::newRow("tag character") << QString::fromUcs4(U"a\U000E07DBb") << QByteArray("a?b") << false;
 }
 
 void TestAnsiText::ConvertsCodePage936()
