@@ -98,6 +98,7 @@ private:
     void BuildControlChart(QGridLayout* grid, int& row);
     void RefreshControl(const LotFigures& figures, Mode mode);
     ControlFigures CurrentControl() const;
+    QList<records::Alarm> ScopeAlarms() const;
 
     records::RecordStore& store_;
     ui::MessageBoxes& boxes_;
@@ -111,6 +112,13 @@ private:
     std::unique_ptr<ControlSettings> ownControl_;
     ControlSettings* control_;
     records::AlarmLog* alarms_ = nullptr;
+    QStringList alarmLines_;  // what AlarmList shows
+    struct AlarmsRead {
+        std::optional<QString> date;
+        QString symbol;
+        QList<records::Alarm> alarms;
+    };
+    mutable std::optional<AlarmsRead> alarmsRead_;
     bool opening_ = false;
     bool searchPending_ = false;
 };

@@ -26,6 +26,7 @@ void StatisticsWindow::UseControl(ControlSettings& control, records::AlarmLog* a
     });
     if (alarms_)
         connect(alarms_, &records::AlarmLog::Written, this, [this] {
+            alarmsRead_.reset();
             if (live_ && !refresh_->isActive()) refresh_->start();
         });
 }
@@ -54,6 +55,7 @@ void StatisticsWindow::BuildControlChart(QGridLayout* grid, int& row)
     grid->addWidget(new QLabel(QStringLiteral("报警")), row++, 0);
     AlarmList = new QListWidget;
     AlarmList->setMinimumHeight(90);
+    AlarmList->setUniformItemSizes(true);  // one line each: no text layout of every item
     grid->addWidget(AlarmList, row++, 0, 1, 2);
     connect(control_, &ControlSettings::Changed, this, [this] {
         if (live_ && !refresh_->isActive()) refresh_->start();
@@ -62,18 +64,29 @@ void StatisticsWindow::BuildControlChart(QGridLayout* grid, int& row)
     connect(ReleaseButton, &QPushButton::clicked, this, &StatisticsWindow::ReleaseClick);
 }
 
-ControlFigures StatisticsWindow::CurrentControl() const
+// Read again only for another scope or after the alarm log wrote (an alarm or an
+// acknowledgement): the window refreshes several times a second.
+QList<records::Alarm> StatisticsWindow::ScopeAlarms() const
 {
     const Scope& scope = live_->CurrentScope();
-    QList<records::Alarm> alarms;
+    AlarmsRead wanted{scope.filter ? std::optional(scope.filter->dateText) : std::nullopt, ModeSymbol(scope.mode), {}};
+    if (alarms_ && alarmsRead_ && alarmsRead_->date == wanted.date && alarmsRead_->symbol == wanted.symbol)
+        return alarmsRead_->alarms;
     try {
-        alarms = records::ReadAlarms(store_, scope.filter ? std::optional(scope.filter->dateText) : std::nullopt,
-                                     ModeSymbol(scope.mode));
+        wanted.alarms = records::ReadAlarms(store_, wanted.date, wanted.symbol);
     } catch (const PlatformError& error) {
         qCWarning(lcRecords).noquote() << "alarms unread:" << error.Text();
+        return {};
     }
-    return ControlFiguresOf(live_->Figures(), live_->CurrentLimits(), control_->Frozen(scope.mode), control_->Rules(),
-                            alarms);
+    alarmsRead_ = wanted;
+    return wanted.alarms;
+}
+
+ControlFigures StatisticsWindow::CurrentControl() const
+{
+    const Mode mode = live_->CurrentScope().mode;
+    return ControlFiguresOf(live_->Figures(), live_->CurrentLimits(), control_->Frozen(mode), control_->Rules(),
+                            ScopeAlarms());
 }
 
 void StatisticsWindow::RefreshControl(const LotFigures& figures, Mode mode)
@@ -93,19 +106,25 @@ void StatisticsWindow::RefreshControl(const LotFigures& figures, Mode mode)
     values_[QStringLiteral("受控")]->setText(control.Unsettled() ? kOutOfControl : QStringLiteral("是"));
     FreezeButton->setEnabled(limits && limits->source == LimitsSource::Scope);
     ReleaseButton->setEnabled(limits && limits->source == LimitsSource::Frozen);
-    AlarmList->clear();
+    QStringList lines;
     const auto who = [](const QString& number) { return number.isEmpty() ? QStringLiteral("—") : number; };
     for (const records::Alarm& alarm : control.alarms)
-        AlarmList->addItem(QStringLiteral("%1  %2  %3–%4  工号 %5  %6")
-                               .arg(alarm.raisedAt.toString(QStringLiteral("MM-dd HH:mm:ss")), RuleWords(alarm.rule))
-                               .arg(alarm.firstNumber)
-                               .arg(alarm.lastNumber)
-                               .arg(who(alarm.operatorNumber),
-                                    alarm.acknowledgedAt.isValid()
-                                        ? QStringLiteral("已确认 %1 %2")
-                                              .arg(alarm.acknowledgedAt.toString(QStringLiteral("HH:mm:ss")),
-                                                   who(alarm.acknowledgedBy))
-                                        : QStringLiteral("未确认")));
+        lines << QStringLiteral("%1  %2  %3–%4  工号 %5  %6")
+                     .arg(alarm.raisedAt.toString(QStringLiteral("MM-dd HH:mm:ss")), RuleWords(alarm.rule))
+                     .arg(alarm.firstNumber)
+                     .arg(alarm.lastNumber)
+                     .arg(who(alarm.operatorNumber),
+                          alarm.acknowledgedAt.isValid()
+                              ? QStringLiteral("已确认 %1 %2")
+                                    .arg(alarm.acknowledgedAt.toString(QStringLiteral("HH:mm:ss")),
+                                         who(alarm.acknowledgedBy))
+                              : QStringLiteral("未确认"));
+    // Filled again only when it changed: the window refreshes several times a second.
+    if (lines != alarmLines_) {
+        AlarmList->clear();
+        AlarmList->addItems(lines);
+        alarmLines_ = lines;
+    }
     Plot->UseControl(limits, control_->Rules());
     Plot->Show(figures, live_->CurrentLimits(), mode);
 }

@@ -57,9 +57,14 @@ private slots:
         trigger();  // the same run goes on: no second alarm
         QCOMPARE(w.AlarmBand->text(), QStringLiteral("过程报警：连续 9 点在中心线同侧（编号 33–41）"));
 
+        // 统计 open while the alarm stands follows its acknowledgement.
+        w.StatisticsItemClick();
+        const QListWidget* listed = windows.Statistics().AlarmList;
+        QTRY_VERIFY(listed->count() == 1 && listed->item(0)->text().endsWith(QStringLiteral("未确认")));
         w.Edit3->setText(QStringLiteral("1002"));
         w.AlarmButton->click();
         QVERIFY(!w.AlarmBand->isVisible());
+        QTRY_VERIFY(listed->item(0)->text().contains(QStringLiteral("已确认")));
         const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
         const QList<records::Alarm> stored = records::ReadAlarms(windows.Store(), today, QStringLiteral("R"));
         QCOMPARE(stored.size(), 1);
