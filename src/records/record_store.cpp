@@ -343,14 +343,16 @@ void RecordStore::FillValues()
 
 namespace {
 
-void BindRecord(QSqlQuery& insert, const NewRecord& record)
+// The six fields as the table gives them back, bound from the same list.
+QVariantList StoredValues(const NewRecord& record)
 {
-    insert.bindValue(0, record.number);
-    insert.bindValue(1, Text(record.operatorNumber));
-    insert.bindValue(2, Text(record.dateText));
-    insert.bindValue(3, Text(record.modeSymbol));
-    insert.bindValue(4, Text(record.readingText));
-    insert.bindValue(5, Text(record.sortText));
+    return {qlonglong(record.number), Text(record.operatorNumber), Text(record.dateText),
+            Text(record.modeSymbol),  Text(record.readingText),    Text(record.sortText)};
+}
+
+void BindRecord(QSqlQuery& insert, const QVariantList& stored, const NewRecord& record)
+{
+    for (int i = 0; i < stored.size(); ++i) insert.bindValue(i, stored[i]);
     insert.bindValue(6, record.takenAt.isValid() ? QVariant(record.takenAt.toMSecsSinceEpoch()) : QVariant());
     const std::optional<double> value = ReadingValue(record.readingText);
     insert.bindValue(7, value ? QVariant(*value) : QVariant(QMetaType::fromType<double>()));
@@ -370,15 +372,17 @@ void RecordStore::AppendAll(const QList<NewRecord>& batch)
     // IMMEDIATE takes the write lock at once, so a held lock fails here and not at the
     // commit, after the work.
     StoreQuery(*this, connection_, QStringLiteral("BEGIN IMMEDIATE")).Run();
-    QList<Bookmark> ids;
+    QList<StoredRecord> written;
     try {
         StoreQuery insert(
             *this, connection_,
             QStringLiteral("INSERT INTO data (%1, taken_at, value) VALUES (?, ?, ?, ?, ?, ?, ?, ?)").arg(kFieldList));
         for (const NewRecord& record : batch) {
-            BindRecord(insert, record);
+            StoredRecord row{0, StoredValues(record)};
+            BindRecord(insert, row.values, record);
             insert.Run();
-            ids << insert.lastInsertId().toLongLong();
+            row.id = insert.lastInsertId().toLongLong();
+            written << row;
         }
         insert.finish();
         StoreQuery(*this, connection_, QStringLiteral("COMMIT")).Run();
@@ -387,9 +391,12 @@ void RecordStore::AppendAll(const QList<NewRecord>& batch)
         throw;
     }
     qCDebug(lcRecords) << "committed records" << batch.front().number << "to" << batch.back().number;
-    lastAppended_ = ids.back();
+    lastAppended_ = written.back().id;
     if (wal_.isEmpty()) NoteCompanions();
-    for (Bookmark id : ids) emit Appended(id);
+    for (const StoredRecord& row : written) {
+        emit Appended(row.id);
+        emit AppendedRecord(row);
+    }
 }
 
 void RecordStore::Delete(const QList<Bookmark>& ids)

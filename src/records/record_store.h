@@ -120,6 +120,8 @@ public:
 
 signals:
     void Appended(records::Bookmark id);
+    // The same record with its fields as ReadFrom gives them, so who needs them reads nothing.
+    void AppendedRecord(const records::StoredRecord& record);
     void Deleted(const QList<records::Bookmark>& ids);
     void AllDeleted();
 

@@ -15,7 +15,7 @@ enum Field { kNumber, kOperator, kDate, kSymbol };
 AlarmWatch::AlarmWatch(records::RecordStore& store, records::AlarmLog& log, ControlSettings& settings, QObject* parent)
     : QObject(parent), store_(store), log_(log), settings_(settings)
 {
-    connect(&store_, &records::RecordStore::Appended, this, &AlarmWatch::Take);
+    connect(&store_, &records::RecordStore::AppendedRecord, this, &AlarmWatch::Take);
     // A delete or a new choice: the day is counted again with its next reading.
     connect(&store_, &records::RecordStore::Deleted, this, &AlarmWatch::Forget);
     connect(&store_, &records::RecordStore::AllDeleted, this, &AlarmWatch::Forget);
@@ -57,12 +57,11 @@ void AlarmWatch::Count(Track& track, const QString& date, Mode mode, records::Bo
 }
 
 // Runs inside the store's append: nothing may leave here.
-void AlarmWatch::Take(records::Bookmark id)
+void AlarmWatch::Take(const records::StoredRecord& record)
 {
+    const records::Bookmark id = record.id;
     try {
-        const QList<records::StoredRecord> rows = store_.ReadFrom(id, 1);
-        if (rows.isEmpty() || rows.front().id != id) return;
-        const QVariantList& values = rows.front().values;
+        const QVariantList& values = record.values;
         const std::optional<Mode> mode = ModeOf(values.value(kSymbol).toString());
         const Reading reading = ReadingOf(values);
         if (!mode || !reading.value) return;

@@ -31,7 +31,7 @@ private:
         RunRules rules;
     };
 
-    void Take(records::Bookmark id);
+    void Take(const records::StoredRecord& record);
     void Count(Track& track, const QString& date, Mode mode, records::Bookmark upTo);
     void Forget();
 

@@ -16,7 +16,7 @@ constexpr qint64 kRebinBelow = 1000;
 LiveFigures::LiveFigures(records::RecordStore& store, const Scope& scope, const Limits& limits, QObject* parent)
     : QObject(parent), store_(store), scope_(scope), limits_(limits), figures_(Recount(store, scope, limits))
 {
-    connect(&store_, &records::RecordStore::Appended, this, &LiveFigures::Take);
+    connect(&store_, &records::RecordStore::AppendedRecord, this, &LiveFigures::Take);
     connect(&store_, &records::RecordStore::Deleted, this, &LiveFigures::CountAgainLater);
     connect(&store_, &records::RecordStore::AllDeleted, this, [this] {
         figures_ = LotFigures(figures_.Bins().Layout());
@@ -31,22 +31,16 @@ void LiveFigures::SetLimits(const Limits& limits)
 }
 
 // Runs inside the store's append: nothing may leave here.
-void LiveFigures::Take(records::Bookmark id)
+void LiveFigures::Take(const records::StoredRecord& record)
 {
-    try {
-        const QList<records::StoredRecord> rows = store_.ReadFrom(id, 1);
-        if (rows.isEmpty() || rows.front().id != id || !InScope(rows.front().values, scope_)) return;
-        const Reading reading = ReadingOf(rows.front().values);
-        const Histogram& bins = figures_.Bins();
-        const bool rebin = reading.value && !bins.Layout().fromLimits && !bins.Inside(*reading.value) &&
-                           figures_.Moments().Count() < kRebinBelow;
-        figures_.Add(reading);
-        emit Changed();
-        if (rebin) CountAgainLater();
-    } catch (const PlatformError& error) {
-        qCWarning(lcRecords).noquote() << "statistics: record" << id << "unreadable:" << error.Text();
-        CountAgainLater();
-    }
+    if (!InScope(record.values, scope_)) return;
+    const Reading reading = ReadingOf(record.values);
+    const Histogram& bins = figures_.Bins();
+    const bool rebin = reading.value && !bins.Layout().fromLimits && !bins.Inside(*reading.value) &&
+                       figures_.Moments().Count() < kRebinBelow;
+    figures_.Add(reading);
+    emit Changed();
+    if (rebin) CountAgainLater();
 }
 
 void LiveFigures::CountAgainLater()

@@ -1,6 +1,6 @@
 #pragma once
 // The figures of a scope kept true while the table changes: each appended record is
-// read once by its key, judged by the search's own rule and added in O(1); a delete
+// taken as the store wrote it, judged by the search's own rule and added in O(1); a delete
 // counts the scope afresh, a clear empties the figures.
 
 #include "scope.h"
@@ -25,7 +25,7 @@ signals:
     void Changed();
 
 private:
-    void Take(records::Bookmark id);
+    void Take(const records::StoredRecord& record);
     void CountAgainLater();
     void CountAgain();
 

@@ -181,9 +181,22 @@ private slots:
         QSignalSpy appended(&table, &records::Dataset::RecordAppended);
         QSignalSpy deleted(&table, &records::Dataset::RecordsDeleted);
         QSignalSpy all(&table, &records::Dataset::AllDeleted);
+        QList<records::StoredRecord> announced;
+        connect(&store, &RecordStore::AppendedRecord, this,
+                [&](const records::StoredRecord& record) { announced << record; });
         QList<records::Bookmark> ids;
         for (int i = 1; i <= 5; ++i) ids << store.Append(Reading(i, i == 3 ? QString() : QStringLiteral("LOW")));
         QCOMPARE(appended.size(), 5);
+        // Who takes the announced record must see what a reader of the file would.
+        QCOMPARE(announced.size(), 5);
+        for (const records::StoredRecord& record : announced) {
+            const records::StoredRecord read = store.ReadFrom(record.id, 1).value(0);
+            QCOMPARE(record.id, read.id);
+            for (qsizetype f = 0; f < read.values.size(); ++f) {
+                QCOMPARE(record.values.value(f), read.values[f]);
+                QCOMPARE(record.values.value(f).typeId(), read.values[f].typeId());
+            }
+        }
         QCOMPARE(table.Bookmarks(), ids);
         QCOMPARE(table.BookmarkValue(ids[1], 1).toString(), QStringLiteral("007'"));
         QCOMPARE(store.SelectIds(records::RecordFilter{"2026-12-09", QString(), std::nullopt}), QList{ids[2]});
