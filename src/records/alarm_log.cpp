@@ -38,27 +38,31 @@ void AlarmLog::Create()
 
 void AlarmLog::Add(const Alarm& alarm)
 {
-    Keep([this, alarm] {
-        RunOnStore(
+    Keep([this, alarm]() -> std::optional<Alarm> {
+        const QSqlQuery insert = RunOnStore(
             store_,
             QStringLiteral("INSERT INTO alarms (raised_at, rule, first_number, last_number, operator, date, symbol) "
                            "VALUES (?, ?, ?, ?, ?, ?, ?)"),
             {Moment(alarm.raisedAt), alarm.rule, alarm.firstNumber, alarm.lastNumber, alarm.operatorNumber,
              alarm.dateText, alarm.modeSymbol});
+        Alarm written = alarm;
+        written.id = insert.lastInsertId().toLongLong();
+        return written;
     });
 }
 
 void AlarmLog::AcknowledgeAll(const QString& by, const QDateTime& at)
 {
-    Keep([this, by, at] {
+    Keep([this, by, at]() -> std::optional<Alarm> {
         RunOnStore(store_,
                    QStringLiteral("UPDATE alarms SET acknowledged_at = ?, acknowledged_by = ? "
                                   "WHERE acknowledged_at IS NULL AND raised_at <= ?"),
                    {Moment(at), by, Moment(at)});
+        return std::nullopt;
     });
 }
 
-void AlarmLog::Keep(std::function<void()> write)
+void AlarmLog::Keep(Write write)
 {
     waiting_.push_back(std::move(write));
     Flush();
@@ -69,15 +73,19 @@ void AlarmLog::Keep(std::function<void()> write)
 void AlarmLog::Flush()
 {
     while (!waiting_.empty()) {
+        std::optional<Alarm> added;
         try {
             Create();
-            waiting_.front()();
+            added = waiting_.front()();
         } catch (const PlatformError& error) {
             qCWarning(lcRecords).noquote() << "alarm not written yet:" << error.Text();
             return;
         }
         waiting_.pop_front();
-        emit Written();
+        if (added)
+            emit Added(*added);
+        else
+            emit Acknowledged();
     }
 }
 

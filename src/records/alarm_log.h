@@ -41,17 +41,21 @@ public:
     int Waiting() const { return int(waiting_.size()); }
 
 signals:
-    // An alarm or an acknowledgement reached the file.
-    void Written();
+    // An alarm reached the file, with the id it has there.
+    void Added(const records::Alarm& alarm);
+    // An acknowledgement reached the file.
+    void Acknowledged();
 
 private:
-    void Keep(std::function<void()> write);
+    // A write gives the alarm it added, or none for an acknowledgement.
+    using Write = std::function<std::optional<Alarm>()>;
+    void Keep(Write write);
     void Flush();
     void Create();
 
     RecordStore& store_;
     QString created_;  // the connection the table was made sure of
-    std::deque<std::function<void()>> waiting_;
+    std::deque<Write> waiting_;
 };
 
 // The alarms of a date (none: every date) in a display mode, oldest first; none when

@@ -99,6 +99,7 @@ private:
     void RefreshControl(const LotFigures& figures, Mode mode);
     ControlFigures CurrentControl() const;
     QList<records::Alarm> ScopeAlarms() const;
+    void ShowAlarms(const QList<records::Alarm>& alarms);
 
     records::RecordStore& store_;
     ui::MessageBoxes& boxes_;
@@ -112,12 +113,13 @@ private:
     std::unique_ptr<ControlSettings> ownControl_;
     ControlSettings* control_;
     records::AlarmLog* alarms_ = nullptr;
-    QStringList alarmLines_;  // what AlarmList shows
     struct AlarmsRead {
         std::optional<QString> date;
         QString symbol;
         QList<records::Alarm> alarms;
     };
+    mutable quint64 alarmsGeneration_ = 0;                     // counts the changes to alarmsRead_
+    std::optional<std::pair<quint64, unsigned>> alarmsShown_;  // what AlarmList shows: the generation, the rules
     mutable std::optional<AlarmsRead> alarmsRead_;
     bool opening_ = false;
     bool searchPending_ = false;

@@ -24,11 +24,20 @@ void StatisticsWindow::UseControl(ControlSettings& control, records::AlarmLog* a
     connect(control_, &ControlSettings::Changed, this, [this] {
         if (live_ && !refresh_->isActive()) refresh_->start();
     });
-    if (alarms_)
-        connect(alarms_, &records::AlarmLog::Written, this, [this] {
-            alarmsRead_.reset();
-            if (live_ && !refresh_->isActive()) refresh_->start();
-        });
+    if (!alarms_) return;
+    // A new alarm joins the list read; an acknowledgement changes older ones: read again.
+    connect(alarms_, &records::AlarmLog::Added, this, [this](const records::Alarm& alarm) {
+        if (!alarmsRead_ || alarm.modeSymbol != alarmsRead_->symbol ||
+            (alarmsRead_->date && alarm.dateText != *alarmsRead_->date))
+            return;
+        alarmsRead_->alarms << alarm;
+        ++alarmsGeneration_;
+        if (live_ && !refresh_->isActive()) refresh_->start();
+    });
+    connect(alarms_, &records::AlarmLog::Acknowledged, this, [this] {
+        alarmsRead_.reset();
+        if (live_ && !refresh_->isActive()) refresh_->start();
+    });
 }
 
 void StatisticsWindow::BuildControlChart(QGridLayout* grid, int& row)
@@ -64,8 +73,8 @@ void StatisticsWindow::BuildControlChart(QGridLayout* grid, int& row)
     connect(ReleaseButton, &QPushButton::clicked, this, &StatisticsWindow::ReleaseClick);
 }
 
-// Read again only for another scope or after the alarm log wrote (an alarm or an
-// acknowledgement): the window refreshes several times a second.
+// Read again only for another scope or after an acknowledgement: the window refreshes
+// several times a second.
 QList<records::Alarm> StatisticsWindow::ScopeAlarms() const
 {
     const Scope& scope = live_->CurrentScope();
@@ -79,6 +88,7 @@ QList<records::Alarm> StatisticsWindow::ScopeAlarms() const
         return {};
     }
     alarmsRead_ = wanted;
+    ++alarmsGeneration_;
     return wanted.alarms;
 }
 
@@ -106,9 +116,22 @@ void StatisticsWindow::RefreshControl(const LotFigures& figures, Mode mode)
     values_[QStringLiteral("受控")]->setText(control.Unsettled() ? kOutOfControl : QStringLiteral("是"));
     FreezeButton->setEnabled(limits && limits->source == LimitsSource::Scope);
     ReleaseButton->setEnabled(limits && limits->source == LimitsSource::Frozen);
+    // Formatted again only when the alarms or the rules that pick them changed: the window
+    // refreshes several times a second.
+    const std::pair<quint64, unsigned> shown{alarmsGeneration_, control.rules.Bits()};
+    if (shown != alarmsShown_) {
+        alarmsShown_ = shown;
+        ShowAlarms(control.alarms);
+    }
+    Plot->UseControl(limits, control_->Rules());
+    Plot->Show(figures, live_->CurrentLimits(), mode);
+}
+
+void StatisticsWindow::ShowAlarms(const QList<records::Alarm>& alarms)
+{
     QStringList lines;
     const auto who = [](const QString& number) { return number.isEmpty() ? QStringLiteral("—") : number; };
-    for (const records::Alarm& alarm : control.alarms)
+    for (const records::Alarm& alarm : alarms)
         lines << QStringLiteral("%1  %2  %3–%4  工号 %5  %6")
                      .arg(alarm.raisedAt.toString(QStringLiteral("MM-dd HH:mm:ss")), RuleWords(alarm.rule))
                      .arg(alarm.firstNumber)
@@ -119,14 +142,8 @@ void StatisticsWindow::RefreshControl(const LotFigures& figures, Mode mode)
                                     .arg(alarm.acknowledgedAt.toString(QStringLiteral("HH:mm:ss")),
                                          who(alarm.acknowledgedBy))
                               : QStringLiteral("未确认"));
-    // Filled again only when it changed: the window refreshes several times a second.
-    if (lines != alarmLines_) {
-        AlarmList->clear();
-        AlarmList->addItems(lines);
-        alarmLines_ = lines;
-    }
-    Plot->UseControl(limits, control_->Rules());
-    Plot->Show(figures, live_->CurrentLimits(), mode);
+    AlarmList->clear();
+    AlarmList->addItems(lines);
 }
 
 void StatisticsWindow::FreezeClick()
