@@ -118,8 +118,12 @@ private:
         QString symbol;
         QList<records::Alarm> alarms;
     };
-    mutable quint64 alarmsGeneration_ = 0;                     // counts the changes to alarmsRead_
-    std::optional<std::pair<quint64, unsigned>> alarmsShown_;  // what AlarmList shows: the generation, the rules
+    mutable quint64 alarmsGeneration_ = 0;  // counts the reads into alarmsRead_
+    struct AlarmsShown {                    // what AlarmList shows
+        quint64 generation = ~quint64(0);
+        unsigned rules = 0;
+        qsizetype count = 0;
+    } alarmsShown_;
     mutable std::optional<AlarmsRead> alarmsRead_;
     bool opening_ = false;
     bool searchPending_ = false;

@@ -31,7 +31,6 @@ void StatisticsWindow::UseControl(ControlSettings& control, records::AlarmLog* a
             (alarmsRead_->date && alarm.dateText != *alarmsRead_->date))
             return;
         alarmsRead_->alarms << alarm;
-        ++alarmsGeneration_;
         if (live_ && !refresh_->isActive()) refresh_->start();
     });
     connect(alarms_, &records::AlarmLog::Acknowledged, this, [this] {
@@ -116,22 +115,27 @@ void StatisticsWindow::RefreshControl(const LotFigures& figures, Mode mode)
     values_[QStringLiteral("受控")]->setText(control.Unsettled() ? kOutOfControl : QStringLiteral("是"));
     FreezeButton->setEnabled(limits && limits->source == LimitsSource::Scope);
     ReleaseButton->setEnabled(limits && limits->source == LimitsSource::Frozen);
-    // Formatted again only when the alarms or the rules that pick them changed: the window
-    // refreshes several times a second.
-    const std::pair<quint64, unsigned> shown{alarmsGeneration_, control.rules.Bits()};
-    if (shown != alarmsShown_) {
-        alarmsShown_ = shown;
-        ShowAlarms(control.alarms);
-    }
+    ShowAlarms(control.alarms);
     Plot->UseControl(limits, control_->Rules());
     Plot->Show(figures, live_->CurrentLimits(), mode);
 }
 
+// The window refreshes several times a second: new alarms are added below, and the list
+// is filled afresh only after the alarms were read again or other rules pick them.
 void StatisticsWindow::ShowAlarms(const QList<records::Alarm>& alarms)
 {
+    const AlarmsShown now{alarmsGeneration_, control_->Rules().Bits(), alarms.size()};
+    const bool grown =
+        now.generation == alarmsShown_.generation && now.rules == alarmsShown_.rules && now.count >= alarmsShown_.count;
+    if (grown && now.count == alarmsShown_.count) return;
+    if (!grown) {
+        AlarmList->clear();
+        alarmsShown_.count = 0;
+    }
     QStringList lines;
     const auto who = [](const QString& number) { return number.isEmpty() ? QStringLiteral("—") : number; };
-    for (const records::Alarm& alarm : alarms)
+    for (qsizetype i = alarmsShown_.count; i < alarms.size(); ++i) {
+        const records::Alarm& alarm = alarms[i];
         lines << QStringLiteral("%1  %2  %3–%4  工号 %5  %6")
                      .arg(alarm.raisedAt.toString(QStringLiteral("MM-dd HH:mm:ss")), RuleWords(alarm.rule))
                      .arg(alarm.firstNumber)
@@ -142,8 +146,9 @@ void StatisticsWindow::ShowAlarms(const QList<records::Alarm>& alarms)
                                     .arg(alarm.acknowledgedAt.toString(QStringLiteral("HH:mm:ss")),
                                          who(alarm.acknowledgedBy))
                               : QStringLiteral("未确认"));
-    AlarmList->clear();
+    }
     AlarmList->addItems(lines);
+    alarmsShown_ = now;
 }
 
 void StatisticsWindow::FreezeClick()
