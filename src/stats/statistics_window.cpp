@@ -29,7 +29,8 @@ namespace {
 
 // Below this many readings Cp and Cpk say little: they are greyed.
 constexpr qint64 kCapabilityReadings = 30;
-constexpr int kRefreshMs = 150;
+// A few times a second is live to the eye; each refresh redraws the labels and both plots.
+constexpr int kRefreshMs = 300;
 
 const QStringList kLabels{"记录数", "HIGH",   "PASS", "LOW", "其他", "合格率", "无数值", "最小值", "最大值",
                           "平均值", "标准差", "Cp",   "Cpk", "Pp",   "Ppk",    "控制限", "A²",     "受控"};
