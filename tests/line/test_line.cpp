@@ -133,6 +133,14 @@ private:
         PQclear(PQexec(slow, Batch(QStringLiteral("A"), 3, 1, 50, 20, 3).toUtf8().constData()));
         server->Query(Batch(QStringLiteral("C"), 4, 1, 300, 0, 2));
         server->Query(Batch(QStringLiteral("B"), 2, 501, 200, 45, 5));
+        // Two files of one bench taking readings at the same instants, one of them two at
+        // once, at the start of the day: the hour's first (and last) go by source, then local id.
+        server->Query(QStringLiteral(
+            "INSERT INTO qmr4070_records (source, local_id, bench, symbol, sort, taken_at, value) SELECT "
+            "('00000000-0000-0000-0000-00000000000' || s)::uuid, g, 'A', 'R', 'PASS', date_trunc('day', now()) + (g - "
+            "1) / 2 "
+            "* interval '1 second', 10 + 0.01 * s + 0.001 * g FROM "
+            "generate_series(5, 6) s, generate_series(1, 4) g"));
 
         line::PgConnection db;
         db.Ensure(server->Url());
@@ -146,7 +154,7 @@ private:
         PGresult* committed = PQexec(slow, "COMMIT");
         QCOMPARE(PQresultStatus(committed), PGRES_COMMAND_OK);
         PQclear(committed);
-        QCOMPARE(server->Count(QStringLiteral("SELECT count(*) FROM qmr4070_records")), 2250);
+        QCOMPARE(server->Count(QStringLiteral("SELECT count(*) FROM qmr4070_records")), 2258);
         CatchUp(second);
         VerifyHoursEqualArchive();
         QCOMPARE(server->Count(QStringLiteral("SELECT count(*) FROM qmr4070_records WHERE archived_at >= (SELECT "
