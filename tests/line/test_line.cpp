@@ -137,10 +137,9 @@ private:
         // once, at the start of the day: the hour's first (and last) go by source, then local id.
         server->Query(QStringLiteral(
             "INSERT INTO qmr4070_records (source, local_id, bench, symbol, sort, taken_at, value) SELECT "
-            "('00000000-0000-0000-0000-00000000000' || s)::uuid, g, 'A', 'R', 'PASS', date_trunc('day', now()) + (g - "
-            "1) / 2 "
-            "* interval '1 second', 10 + 0.01 * s + 0.001 * g FROM "
-            "generate_series(5, 6) s, generate_series(1, 4) g"));
+            "('00000000-0000-0000-0000-00000000000' || s)::uuid, g, 'A', 'R', 'PASS', "
+            "date_trunc('day', now()) + (g - 1) / 2 * interval '1 second', 10 + 0.01 * s + 0.001 * g "
+            "FROM generate_series(5, 6) s, generate_series(1, 4) g"));
 
         line::PgConnection db;
         db.Ensure(server->Url());
