@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <tuple>
 
 namespace stats {
@@ -93,6 +94,33 @@ void HorizontalLine(QPainter& painter, const QRect& plot, double py, const QColo
     painter.setPen(QPen(colour, 1.5, style));
     painter.drawLine(QPointF(plot.left(), py), QPointF(plot.right(), py));
     painter.drawText(QPointF(plot.right() - 40, py - 3), label);
+}
+
+// A point or a ring around one as a ready image, made once per colour, size and pixel
+// ratio: hundreds of antialiased ellipses each refresh cost more than the rest of the plot.
+const QImage& Sprite(const QColor& colour, double radius, double ringWidth, qreal ratio)
+{
+    static std::map<std::tuple<QRgb, int, int, int>, QImage> made;
+    const auto key = std::make_tuple(colour.rgba(), int(radius * 8), int(ringWidth * 8), int(ratio * 100));
+    if (const auto found = made.find(key); found != made.end()) return found->second;
+    const int side = int(std::ceil(2 * (radius + ringWidth) + 2));
+    QImage image(QSize(side, side) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(ringWidth > 0 ? QPen(colour, ringWidth) : QPen(Qt::NoPen));
+    painter.setBrush(ringWidth > 0 ? QBrush(Qt::NoBrush) : QBrush(colour));
+    painter.drawEllipse(QPointF(side / 2.0, side / 2.0), radius, radius);
+    painter.end();
+    return made.emplace(key, std::move(image)).first->second;
+}
+
+void DrawDot(QPainter& painter, const QPointF& centre, const QColor& colour, double radius, double ringWidth = 0)
+{
+    const QImage& sprite = Sprite(colour, radius, ringWidth, painter.device()->devicePixelRatioF());
+    const QSizeF size = sprite.deviceIndependentSize();
+    painter.drawImage(QPointF(centre.x() - size.width() / 2, centre.y() - size.height() / 2), sprite);
 }
 
 }  // namespace
@@ -236,18 +264,13 @@ void PlotWidget::DrawTrend(QPainter& painter, const QRect& area) const
         const Reading& r = trend_[i];
         const QPointF p(x.Pixel(double(i)), y.Pixel(*r.value));
         const bool outside = control_ && (*r.value > control_->Upper() || *r.value < control_->Lower());
-        if (Marked(i)) {
-            painter.setPen(QPen(kMarked, 1.5));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawEllipse(p, 5, 5);
-        }
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(outside ? kLimit : kPoint);
-        painter.drawEllipse(p, 2.5, 2.5);
+        if (Marked(i)) DrawDot(painter, p, kMarked, 5, 1.5);
+        DrawDot(painter, p, outside ? kLimit : kPoint, 2.5);
         if (r.sort == SortClass::High || r.sort == SortClass::Low) {
             // HIGH parts marked with a triangle above the point, LOW below.
             const double d = r.sort == SortClass::High ? -7 : 7;
             QPolygonF mark{{p.x() - 4, p.y() + d}, {p.x() + 4, p.y() + d}, {p.x(), p.y() + d * 0.4}};
+            painter.setPen(Qt::NoPen);
             painter.setBrush(kMarked);
             painter.drawPolygon(mark);
         }
@@ -288,14 +311,8 @@ void PlotWidget::DrawRanges(QPainter& painter, const QRect& area) const
     painter.drawPath(line);
     for (size_t i = 0; i < ranges.size(); ++i) {
         const QPointF p(x.Pixel(double(i + 1)), y.Pixel(ranges[i]));
-        if (Marked(i + 1)) {
-            painter.setPen(QPen(kMarked, 1.5));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawEllipse(p, 5, 5);
-        }
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(control_ && ranges[i] > control_->RangeUpper() ? kLimit : kPoint);
-        painter.drawEllipse(p, 2.5, 2.5);
+        if (Marked(i + 1)) DrawDot(painter, p, kMarked, 5, 1.5);
+        DrawDot(painter, p, control_ && ranges[i] > control_->RangeUpper() ? kLimit : kPoint, 2.5);
     }
     painter.setBrush(Qt::NoBrush);
 }
