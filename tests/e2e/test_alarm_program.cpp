@@ -5,13 +5,11 @@
 // and limits frozen there hold for a program started afterwards.
 
 #include "alarm_log.h"
+#include "bench_steps.h"
 #include "control_settings.h"
-#include "login_window.h"
 #include "main_window.h"
-#include "radio_group.h"
 #include "record_table.h"
 #include "recording_boxes.h"
-#include "sim_process.h"
 #include "statistics_window.h"
 #include "temp_database.h"
 #include "window_set.h"
@@ -35,15 +33,9 @@ private slots:
         testing_support::RecordingMessageBoxes boxes;
         WindowSet windows(boxes);
         TForm1& w = windows.Main();
-        windows.Login().Edit1->setText(QStringLiteral("582"));
-        windows.Login().Button4->click();
-        QTRY_COMPARE_WITH_TIMEOUT(w.RadioGroup7->ItemIndex(), 0, 8000);
+        LogInAsAdministrator(windows);
         w.Edit3->setText(QStringLiteral("1001"));
-        auto trigger = [&] {
-            const int before = w.Table1->RecordCount();
-            sim.Command(QStringLiteral("trigger"));
-            QTRY_COMPARE_WITH_TIMEOUT(w.Table1->RecordCount(), before + 1, 5000);
-        };
+        auto trigger = [&] { TriggerRecorded(sim, w); };
         // Eight whole cycles around the nominal value: no rule fires.
         for (int i = 0; i < 32; ++i) trigger();
         QVERIFY(!w.AlarmBand->isVisible());

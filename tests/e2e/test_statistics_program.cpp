@@ -3,16 +3,14 @@
 // command line on the same file prints the same lines; the results window opens it on
 // its search, and it follows the next search; limits out of order give no indices.
 
+#include "bench_steps.h"
 #include "direct_limits_window.h"
-#include "login_window.h"
 #include "main_window.h"
-#include "radio_group.h"
 #include "record_grid.h"
 #include "record_query.h"
 #include "record_table.h"
 #include "recording_boxes.h"
 #include "search_results_window.h"
-#include "sim_process.h"
 #include "statistics_window.h"
 #include "temp_database.h"
 #include "window_set.h"
@@ -37,15 +35,9 @@ private slots:
         testing_support::RecordingMessageBoxes boxes;
         WindowSet windows(boxes);
         TForm1& w = windows.Main();
-        windows.Login().Edit1->setText(QStringLiteral("582"));
-        windows.Login().Button4->click();
-        QTRY_COMPARE_WITH_TIMEOUT(w.RadioGroup7->ItemIndex(), 0, 8000);
+        LogInAsAdministrator(windows);
         QTRY_VERIFY(!windows.DirectLimits().Edit1->text().isEmpty());
-        auto trigger = [&] {
-            const int before = w.Table1->RecordCount();
-            sim.Command(QStringLiteral("trigger"));
-            QTRY_COMPARE_WITH_TIMEOUT(w.Table1->RecordCount(), before + 1, 5000);
-        };
+        auto trigger = [&] { TriggerRecorded(sim, w); };
         for (int i = 0; i < 12; ++i) trigger();
 
         w.activateWindow();
